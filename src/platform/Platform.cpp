@@ -1,0 +1,29 @@
+#include "platform/Platform.h"
+
+#if defined(Q_OS_WIN)
+#include "platform/windows/WindowsPlatform.h"
+#else
+#include "platform/linux/LinuxFirewall.h"
+#include "platform/linux/LinuxNetworkInfo.h"
+#include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LogindSessionMonitor.h"
+#include "platform/linux/QtDesktop.h"
+#include "platform/linux/QtSound.h"
+#include "platform/linux/XdgAutostart.h"
+#endif
+
+std::unique_ptr<TPlatform> CreatePlatform() {
+#if defined(Q_OS_WIN)
+    return CreateWindowsPlatform();
+#else
+    auto p = std::make_unique<TPlatform>();
+    p->systemInfo = std::make_unique<TLinuxSystemInfo>();
+    p->networkInfo = std::make_unique<TLinuxNetworkInfo>();
+    p->sessionMonitor = std::make_unique<TLogindSessionMonitor>();
+    p->firewall = std::make_unique<TLinuxFirewall>();
+    p->desktop = std::make_unique<TQtDesktop>();
+    p->autostart = std::make_unique<TXdgAutostart>();
+    p->sound = std::make_unique<TQtSound>();
+    return p;
+#endif
+}

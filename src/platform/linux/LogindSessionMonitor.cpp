@@ -1,0 +1,3 @@
+#include "platform/linux/LogindSessionMonitor.h"
+
+TLogindSessionMonitor::TLogindSessionMonitor(QObject* parent) : TSessionMonitor(parent) {}

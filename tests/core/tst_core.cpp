@@ -1,0 +1,147 @@
+#include "common/TestMain.h"
+
+#include "core/Ansi.h"
+#include "core/AppTitle.h"
+#include "core/FileReplace.h"
+#include "core/TextUtil.h"
+#include "core/Timestamp.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+class TestCore : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void wireEncodings_data();
+    void wireEncodings();
+    void unicodeBoundary();
+    void trim_data();
+    void trim();
+    void splitDelimited_data();
+    void splitDelimited();
+    void timestamp();
+    void fileReplaceKeepsOldFileOnFailure();
+    void appTitle_data();
+    void appTitle();
+};
+
+void TestCore::wireEncodings_data() {
+    QTest::addColumn<QByteArray>("ansi");
+    QTest::addColumn<QByteArray>("unicast");
+    QTest::addColumn<QByteArray>("broadcast");
+    QTest::newRow("ascii") << QByteArray("PC-04:KVPALAVERODATA:hi") << QByteArray("PC-04:KVPALAVERODATA:hi")
+                           << QByteArray("PC-04:KVPALAVERODATA:hi");
+    QTest::newRow("umlauts") << QByteArray("\xe4\xf6\xfc\xdf") << QByteArray("\xe4\xf6\xfc\xdf")
+                             << QByteArray("????");
+    QTest::newRow("euro") << QByteArray("5 \x80") << QByteArray("5 ?") << QByteArray("5 ?");
+    QTest::newRow("umlaut in name") << QByteArray("B\xfcro:KVPALAVEROCONNECT:")
+                                    << QByteArray("B\xfcro:KVPALAVEROCONNECT:")
+                                    << QByteArray("B?ro:KVPALAVEROCONNECT:");
+    QTest::newRow("unassigned byte") << QByteArray("\x81") << QByteArray("\x81") << QByteArray("?");
+}
+
+void TestCore::wireEncodings() {
+    QFETCH(QByteArray, ansi);
+    QFETCH(QByteArray, unicast);
+    QFETCH(QByteArray, broadcast);
+    QCOMPARE(Ansi::toWireUnicast(ansi), unicast);
+    QCOMPARE(Ansi::toWireBroadcast(ansi), broadcast);
+}
+
+void TestCore::unicodeBoundary() {
+    QCOMPARE(Ansi::fromUnicode(QStringLiteral("Grüße €5 ✓")), QByteArray("Gr\xfc\xdf" "e \x80" "5 ?"));
+    QCOMPARE(Ansi::toUnicode(QByteArray("Gr\xfc\xdf" "e \x80")), QStringLiteral("Grüße €"));
+    // Received bytes 0x80..0x9F are C1 controls in ISO-8859-1: only the five
+    // unassigned code-page bytes survive, the rest become '?'.
+    QCOMPARE(Ansi::fromWire(QByteArray("\xe4\x80\x81")), QByteArray("\xe4?\x81"));
+    QCOMPARE(Ansi::fromUnicode(QString::fromUtf8("\xF0\x9F\x98\x80")), QByteArray("?"));
+}
+
+void TestCore::trim_data() {
+    QTest::addColumn<QByteArray>("in");
+    QTest::addColumn<QByteArray>("out");
+    QTest::newRow("blanks") << QByteArray("  a b  ") << QByteArray("a b");
+    QTest::newRow("controls") << QByteArray("\r\n\ta\x01") << QByteArray("a");
+    QTest::newRow("empty") << QByteArray("  \t ") << QByteArray();
+    QTest::newRow("high bytes stay") << QByteArray("\xa0x\xa0") << QByteArray("\xa0x\xa0");
+}
+
+void TestCore::trim() {
+    QFETCH(QByteArray, in);
+    QFETCH(QByteArray, out);
+    QCOMPARE(TextUtil::trim(in), out);
+    QCOMPARE(TextUtil::trim(QString::fromLatin1(in)), QString::fromLatin1(out));
+}
+
+void TestCore::splitDelimited_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QList<QByteArray>>("items");
+    using L = QList<QByteArray>;
+    QTest::newRow("two names") << QByteArray("PC1, PC2") << L{"PC1", "PC2"};
+    QTest::newRow("blanks around comma") << QByteArray(" PC1 , PC2 ") << L{"PC1", "PC2"};
+    QTest::newRow("blank splits") << QByteArray("PC 1") << L{"PC", "1"};
+    QTest::newRow("quoted") << QByteArray("\"PC 1\",PC2") << L{"PC 1", "PC2"};
+    QTest::newRow("doubled quote") << QByteArray("\"a\"\"b\",c") << L{"a\"b", "c"};
+    QTest::newRow("empty item") << QByteArray("a,,b") << L{"a", "", "b"};
+    QTest::newRow("trailing comma") << QByteArray("PC1,PC2,") << L{"PC1", "PC2", ""};
+    QTest::newRow("leading comma") << QByteArray(",a") << L{"", "a"};
+    QTest::newRow("empty") << QByteArray("") << L{};
+    QTest::newRow("only blanks") << QByteArray(" \t ") << L{};
+    QTest::newRow("star") << QByteArray("PC1,*") << L{"PC1", "*"};
+    QTest::newRow("nul ends") << QByteArray("a,b\0c", 5) << L{"a", "b"};
+    QTest::newRow("unterminated quote") << QByteArray("\"abc") << L{"abc"};
+}
+
+void TestCore::splitDelimited() {
+    QFETCH(QByteArray, text);
+    QFETCH(QList<QByteArray>, items);
+    QCOMPARE(TextUtil::splitDelimited(text), items);
+}
+
+void TestCore::timestamp() {
+    const QDateTime when(QDate(2014, 11, 24), QTime(9, 15, 2));
+    QCOMPARE(Timestamp::text(when, QLocale(QLocale::German, QLocale::Germany)),
+             QStringLiteral("24.11.2014 09:15:02"));
+    const QString us = Timestamp::text(when, QLocale(QLocale::English, QLocale::UnitedStates));
+    QVERIFY2(us.startsWith(QStringLiteral("11/24/2014 ")), qPrintable(us));
+    QVERIFY2(!us.contains(QLatin1String("UTC")) && us.contains(QLatin1String(":02")), qPrintable(us));
+}
+
+void TestCore::fileReplaceKeepsOldFileOnFailure() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("store.ini"));
+    QVERIFY(FileReplace::write(path, "old"));
+    QVERIFY(FileReplace::write(path, "new\r\n"));
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("new\r\n"));
+    f.close();
+    // A folder that does not exist cannot take the new file.
+    QVERIFY(!FileReplace::write(dir.filePath(QStringLiteral("missing/store.ini")), "x"));
+    if (::geteuid() != 0) {
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+        QVERIFY(!FileReplace::write(path, "lost"));
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), QByteArray("new\r\n"));
+    }
+}
+
+void TestCore::appTitle_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("windows style") << QStringLiteral("C:/Programme/NetMsg.exe") << QStringLiteral("Netmsg");
+    QTest::newRow("linux") << QStringLiteral("/usr/bin/palavero") << QStringLiteral("palavero");
+    QTest::newRow("two dots") << QStringLiteral("/x/PALAVERO.bin.old") << QStringLiteral("Palavero");
+}
+
+void TestCore::appTitle() {
+    QFETCH(QString, path);
+    QFETCH(QString, title);
+    QCOMPARE(AppTitle::fromExecutable(path), title);
+}
+
+PALAVERO_TEST_GUILESS_MAIN(TestCore)
+#include "tst_core.moc"

@@ -1,0 +1,63 @@
+# palavero_embed_version(<target>
+#     [FILE_VERSION <text>] [PRODUCT_VERSION <text>] [PRODUCT_NAME <text>] [INTERNAL_NAME <text>]
+#     [COMPANY_NAME <text>] [FILE_DESCRIPTION <text>] [LEGAL_COPYRIGHT <text>]
+#     [ORIGINAL_FILENAME <text>] [LANGUAGE <hex>] [CODE_PAGE <hex>])
+#
+# Embeds the version strings in <target> as an ELF note (section .note.palavero.version,
+# owner "Palavero", type 1) holding a version block in the Windows layout with one string
+# table under one translation (default 0409 / 04e4). ReadVersionString() in src/info reads it
+# from any file. The note is a source of the target itself, so the linker keeps it.
+# Call it in the same CMakeLists.txt that creates <target>.
+function(palavero_embed_version target)
+    cmake_parse_arguments(V ""
+        "FILE_VERSION;PRODUCT_VERSION;PRODUCT_NAME;INTERNAL_NAME;COMPANY_NAME;FILE_DESCRIPTION;LEGAL_COPYRIGHT;ORIGINAL_FILENAME;LANGUAGE;CODE_PAGE"
+        "" ${ARGN})
+    if(NOT DEFINED V_FILE_VERSION)
+        set(V_FILE_VERSION "${PROJECT_VERSION}")
+    endif()
+    if(NOT DEFINED V_PRODUCT_VERSION)
+        set(V_PRODUCT_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
+    endif()
+    if(NOT DEFINED V_PRODUCT_NAME)
+        set(V_PRODUCT_NAME "Palavero")
+    endif()
+    if(NOT DEFINED V_INTERNAL_NAME)
+        set(V_INTERNAL_NAME "Palavero")
+    endif()
+    if(NOT DEFINED V_COMPANY_NAME)
+        set(V_COMPANY_NAME "Korvel Software")
+    endif()
+    if(NOT DEFINED V_FILE_DESCRIPTION)
+        set(V_FILE_DESCRIPTION "Palavero Lite LAN-Messenger")
+    endif()
+    if(NOT DEFINED V_LEGAL_COPYRIGHT)
+        set(V_LEGAL_COPYRIGHT "Copyright (C) 2014-2026 Korvel Software")
+    endif()
+    if(NOT DEFINED V_ORIGINAL_FILENAME)
+        set(V_ORIGINAL_FILENAME "palavero")
+    endif()
+    if(NOT DEFINED V_LANGUAGE)
+        set(V_LANGUAGE "0409")
+    endif()
+    if(NOT DEFINED V_CODE_PAGE)
+        set(V_CODE_PAGE "04e4")
+    endif()
+
+    set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version_note.cpp")
+    add_custom_command(
+        OUTPUT "${output}"
+        COMMAND palavero_versiongen "${output}" "${V_LANGUAGE}" "${V_CODE_PAGE}"
+            "CompanyName=${V_COMPANY_NAME}"
+            "FileDescription=${V_FILE_DESCRIPTION}"
+            "FileVersion=${V_FILE_VERSION}"
+            "InternalName=${V_INTERNAL_NAME}"
+            "LegalCopyright=${V_LEGAL_COPYRIGHT}"
+            "OriginalFilename=${V_ORIGINAL_FILENAME}"
+            "ProductName=${V_PRODUCT_NAME}"
+            "ProductVersion=${V_PRODUCT_VERSION}"
+        DEPENDS palavero_versiongen
+        COMMENT "Embedding version ${V_FILE_VERSION} in ${target}"
+        VERBATIM)
+    set_source_files_properties("${output}" PROPERTIES GENERATED TRUE SKIP_AUTOMOC ON SKIP_AUTOUIC ON)
+    target_sources(${target} PRIVATE "${output}")
+endfunction()

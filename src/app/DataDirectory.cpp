@@ -1,0 +1,39 @@
+#include "app/DataDirectory.h"
+
+#include "platform/MessageBoxes.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kContactAdmin = QStringLiteral("Bitte kontaktieren Sie den Systemadministrator.");
+} // namespace
+
+QString TDataDirectory::pathFor(const QString& root) {
+    QString base = root;
+    if (!base.endsWith(QLatin1Char('/')))
+        base += QLatin1Char('/');
+    return base + QStringLiteral("Korvel/Palavero");
+}
+
+QString TDataDirectory::prepare(const QString& root, IMessageBoxes& boxes) {
+    const QString dir = pathFor(root);
+    if (QFileInfo(dir).isDir())
+        return dir;
+    QDir().mkpath(dir);
+    if (!QFileInfo(dir).isDir()) {
+        boxes.show(QStringLiteral("Fehler beim Anlegen des Verzeichnisses: ") + dir + kCrLf + kCrLf + kContactAdmin,
+                   IMessageBoxes::Icon::Error);
+        return dir;
+    }
+    QDir d(dir);
+    if (!d.mkdir(QStringLiteral("testwol"))) {
+        boxes.show(QStringLiteral("Fehler: Das Verzeichnis benötigt Schreibrechte: ") + dir + kCrLf + kCrLf +
+                       kContactAdmin,
+                   IMessageBoxes::Icon::Error);
+        return dir;
+    }
+    d.rmdir(QStringLiteral("testwol"));
+    return dir;
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+class IMessageBoxes;
+
+// The shared data directory "<root>/Korvel/Palavero": created with its parents
+// when missing and write-tested once; failures are reported and start-up goes on.
+class TDataDirectory {
+public:
+    static QString pathFor(const QString& root);
+    // Returns the directory's path; shows one message for each failure.
+    static QString prepare(const QString& root, IMessageBoxes& boxes);
+};

@@ -1,0 +1,12 @@
+#pragma once
+
+class IFirewall;
+class IMessageBoxes;
+
+// Once at start: probe the firewall's list of allowed programs and add the
+// program when the probe fails. An error raised by either routine is shown
+// and start-up goes on.
+class TFirewallStep {
+public:
+    static void run(IFirewall& firewall, IMessageBoxes& boxes);
+};

@@ -1,0 +1,52 @@
+#include "app/TargetCombo.h"
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QLineEdit>
+
+TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    setMaxVisibleItems(16);
+    setDuplicatesEnabled(true);
+    view()->viewport()->installEventFilter(this);
+    lineEdit()->installEventFilter(this);
+    connect(this, &QComboBox::activated, this, [this] { Q_EMIT selected(); });
+}
+
+void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
+    setModel(model);
+    // Connected after the box's own handlers, so this runs last and restores the text.
+    auto save = [this] {
+        if (!FRestoring)
+            FSavedText = currentText();
+    };
+    auto restore = [this] {
+        if (currentText() != FSavedText) {
+            FRestoring = true;
+            setEditText(FSavedText);
+            FRestoring = false;
+        }
+    };
+    connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, save);
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, save);
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, save);
+    connect(model, &QAbstractItemModel::rowsInserted, this, restore);
+    connect(model, &QAbstractItemModel::rowsRemoved, this, restore);
+    connect(model, &QAbstractItemModel::modelReset, this, restore);
+    setCurrentIndex(-1);
+    setEditText(QString());
+}
+
+bool TTargetCombo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == view()->viewport() && event->type() == QEvent::MouseButtonRelease)
+        Q_EMIT clicked();
+    else if (watched == lineEdit() && event->type() == QEvent::KeyPress)
+        Q_EMIT keyPressed();
+    return QComboBox::eventFilter(watched, event);
+}
+
+void TTargetCombo::keyPressEvent(QKeyEvent* event) {
+    Q_EMIT keyPressed();
+    QComboBox::keyPressEvent(event);
+}

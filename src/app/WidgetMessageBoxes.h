@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+
+class QWidget;
+
+// Message boxes shown with QMessageBox. Every text shown is also written to the
+// logging category palavero.boxes.
+class TWidgetMessageBoxes : public IMessageBoxes {
+public:
+    void setParentWindow(QWidget* parent) { FParent = parent; }
+    void show(const QString& text, Icon icon, const QString& caption) override;
+    bool ask(const QString& caption, const QString& text, Icon icon) override;
+
+private:
+    QWidget* FParent = nullptr;
+};

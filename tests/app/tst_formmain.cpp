@@ -1,0 +1,257 @@
+#include "common/Fakes.h"
+#include "common/TestMain.h"
+
+#include "app/FormMain.h"
+#include "app/StatusBarPro.h"
+#include "app/TargetCombo.h"
+#include "messages/MessageReceiver.h"
+#include "messages/MessageState.h"
+#include "messages/RichEditURL.h"
+#include "net/TargetList.h"
+#include "platform/Platform.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUdpSocket>
+
+namespace {
+
+quint16 freePort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// A main window on fake platform services, on loopback and a free port.
+struct Fixture {
+    TFakeMessageBoxes boxes;
+    TPlatform platform;
+    TFakeSystemInfo* system;
+    std::unique_ptr<TFormMain> form;
+
+    explicit Fixture(const QLocale& locale = QLocale(QLocale::German, QLocale::Germany)) {
+        auto sys = std::make_unique<TFakeSystemInfo>();
+        sys->root = TestSupport::userRoot() + QStringLiteral("/data");
+        sys->locale = locale;
+        system = sys.get();
+        auto net = std::make_unique<TFakeNetworkInfo>();
+        net->addresses = {{QHostAddress(QStringLiteral("127.0.0.1")), 8}};
+        platform.systemInfo = std::move(sys);
+        platform.networkInfo = std::move(net);
+        platform.sessionMonitor = std::make_unique<TFakeSessionMonitor>();
+        platform.firewall = std::make_unique<TFakeFirewall>();
+        platform.desktop = std::make_unique<TFakeDesktop>();
+        platform.autostart = std::make_unique<TFakeAutostart>();
+        platform.sound = std::make_unique<TFakeSound>();
+        TCommandLine cl;
+        cl.port = freePort();
+        form = std::make_unique<TFormMain>(platform, boxes, cl);
+    }
+    ~Fixture() {
+        form->endpoint().close();
+    }
+    void startUp() {
+        form->TimerStart.stop();
+        form->TimerStartTimer();
+        form->TimerStartUdp.stop();
+        form->TimerStartUdpTimer();
+    }
+};
+
+QStringList captions(const QMenu* menu) {
+    QStringList out;
+    for (const QAction* a : menu->actions())
+        out << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isVisible() ? QString() : QStringLiteral(" (hidden)")));
+    return out;
+}
+
+} // namespace
+
+class TestFormMain : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initialState();
+    void hideButtonCaptionForSwissGerman_data();
+    void hideButtonCaptionForSwissGerman();
+    void startUpHidesAndPreparesData();
+    void viewTransitions();
+    void closeBoxOnlyHides();
+    void minimumHeightRule();
+    void menus();
+    void droppedFilesAppendLines();
+    void receivedMessageShowsMessageView();
+    void targetTextSurvivesNewPeers();
+};
+
+void TestFormMain::initialState() {
+    Fixture f;
+    QCOMPARE(f.form->windowTitle(), QStringLiteral("Palavero Lite"));
+    QVERIFY(f.form->windowFlags() & Qt::WindowStaysOnTopHint);
+    QVERIFY(!f.form->isVisible());
+    QCOMPARE(f.form->size(), QSize(574, 411));
+    QCOMPARE(f.form->minimumWidth(), 440);
+    // The test executable carries no version data: two blanks after "Version".
+    QCOMPARE(f.form->LabelVersion->text(), QStringLiteral("Version  (UDP Port %1)").arg(f.form->port()));
+    QCOMPARE(f.form->BitBtnHide->text(), QStringLiteral("S&chließen"));
+    QCOMPARE(f.form->BitBtnSend->text(), QStringLiteral("&Senden"));
+    QCOMPARE(f.form->BitBtnSendToAll->text(), QStringLiteral("An &alle"));
+    QCOMPARE(f.form->computerName(), QByteArray("PC-TEST"));
+    QVERIFY(f.form->TimerStart.isActive());
+    QCOMPARE(f.form->TimerStart.interval(), 50);
+    QCOMPARE(f.form->StatusBarMain->height(), 19);
+    QCOMPARE(f.form->StatusBarMain->panel(0)->width(), 250);
+}
+
+void TestFormMain::hideButtonCaptionForSwissGerman_data() {
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("de-CH") << QLocale(QLocale::German, QLocale::Switzerland) << QStringLiteral("Schliessen");
+    QTest::newRow("de-LI") << QLocale(QLocale::German, QLocale::Liechtenstein) << QStringLiteral("Schliessen");
+    QTest::newRow("de-AT") << QLocale(QLocale::German, QLocale::Austria) << QStringLiteral("S&chließen");
+    QTest::newRow("fr-CH") << QLocale(QLocale::French, QLocale::Switzerland) << QStringLiteral("S&chließen");
+}
+
+void TestFormMain::hideButtonCaptionForSwissGerman() {
+    QFETCH(QLocale, locale);
+    QFETCH(QString, caption);
+    Fixture f(locale);
+    QCOMPARE(f.form->BitBtnHide->text(), caption);
+}
+
+void TestFormMain::startUpHidesAndPreparesData() {
+    Fixture f;
+    f.form->show();
+    f.startUp();
+    QVERIFY(!f.form->isVisible());
+    QVERIFY(f.form->trayTimer().isActive());
+    QCOMPARE(f.form->trayTimer().interval(), 4000);
+    const QString dir = TestSupport::userRoot() + QStringLiteral("/data/Korvel/Palavero");
+    QCOMPARE(f.form->dataDirectory(), dir);
+    QCOMPARE(f.form->groupsFile(), dir + QStringLiteral("/PalaveroGroups.ini"));
+    QCOMPARE(f.form->snippetFile(), dir + QStringLiteral("/PalaveroTB.ini"));
+    QVERIFY(f.form->endpoint().isOpen());
+    QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join('|')));
+}
+
+void TestFormMain::viewTransitions() {
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+
+    w.SendMessage1Click();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMessageViewShown());
+
+    w.EingegangeneNachrichten1Click();
+    QVERIFY(w.isVisible());
+    QVERIFY(w.isMessageViewShown());
+
+    w.TrayIconMainClick(); // a click keeps the view
+    QVERIFY(w.isMessageViewShown());
+
+    w.TrayIconMainDblClick(); // a double click switches to the compose view
+    QVERIFY(!w.isMessageViewShown());
+
+    w.PopupMenuTrayPopup(); // opening the tray menu hides the window
+    QVERIFY(!w.isVisible());
+
+    w.TrayIconMainClick(); // from hidden: compose view
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMessageViewShown());
+
+    w.messageState().FPendingText = "x";
+    w.BitBtnHideClick();
+    QVERIFY(!w.isVisible());
+    QVERIFY(w.messageState().FPendingText.isEmpty());
+
+    w.WMShowRequest();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMessageViewShown());
+}
+
+void TestFormMain::closeBoxOnlyHides() {
+    Fixture f;
+    f.startUp();
+    QSignalSpy closing(f.form.get(), &TFormMain::closing);
+    f.form->SendMessage1Click();
+    f.form->messageState().FPendingText = "pending";
+    QVERIFY(!f.form->close());
+    QVERIFY(!f.form->isVisible());
+    QVERIFY(f.form->messageState().FPendingText.isEmpty());
+    QCOMPARE(closing.count(), 0);
+    QVERIFY(f.form->endpoint().isOpen());
+
+    f.form->Beenden1Click();
+    QCOMPARE(closing.count(), 1);
+    QVERIFY(!f.form->endpoint().isOpen());
+}
+
+void TestFormMain::minimumHeightRule() {
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    w.SendMessage1Click();
+    QCOMPARE(w.minimumOuterHeight(), 200);
+    w.EingegangeneNachrichten1Click();
+    QTRY_VERIFY(w.PanelMsg->height() >= 100);
+    QCOMPARE(w.minimumOuterHeight(), 200 + w.PanelMsg->height());
+    w.SendMessage1Click();
+    QCOMPARE(w.minimumOuterHeight(), 200);
+}
+
+void TestFormMain::menus() {
+    Fixture f;
+    QCOMPARE(captions(f.form->PopupMenuTray),
+             (QStringList{"Nachricht schreiben", "Nachricht erneut senden", "-", "Eingegangene Nachrichten", "-",
+                          "History", "History löschen", "-", "Textbausteine", "Gruppen (hidden)", "-",
+                          "Einstellungen", "Anmelden", "-", "Info", "-", "Beenden"}));
+    QCOMPARE(captions(f.form->PopupMenuPanel),
+             (QStringList{"Eingegangene Nachrichten", "-", "History", "History löschen", "-", "Einstellungen",
+                          "Anmelden"}));
+    QCOMPARE(captions(f.form->PopupMenuRE), QStringList{"Kopieren"});
+    QCOMPARE(captions(f.form->PopupMenuMemo), (QStringList{"Kopieren", "Einfügen"}));
+    QCOMPARE(f.form->PanelSend->contextMenuPolicy(), Qt::CustomContextMenu);
+    QCOMPARE(f.form->MemoSend->contextMenuPolicy(), Qt::CustomContextMenu);
+}
+
+void TestFormMain::droppedFilesAppendLines() {
+    Fixture f;
+    f.form->MemoSend->setPlainText(QStringLiteral("Siehe:"));
+    f.form->appendDroppedFiles({QStringLiteral("/tmp/a.txt"), QStringLiteral("/tmp/Bericht ä.pdf"),
+                                QStringLiteral("/tmp/\u2713.png")});
+    QCOMPARE(f.form->MemoSend->toPlainText(),
+             QStringLiteral("Siehe:\n/tmp/a.txt\n/tmp/Bericht ä.pdf\n/tmp/?.png"));
+    QCOMPARE(f.form->messageText(), QByteArray("Siehe:\r\n/tmp/a.txt\r\n/tmp/Bericht \xe4.pdf\r\n/tmp/?.png"));
+}
+
+void TestFormMain::receivedMessageShowsMessageView() {
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    w.MemoSend->setPlainText(QStringLiteral("halb geschrieben"));
+    w.messageReceiver().ShowReceivedMessage("Hallo <b>du</b>", "PC-04");
+    QVERIFY(w.isVisible());
+    QVERIFY(w.isMessageViewShown());
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-04"));
+    QCOMPARE(w.MemoSend->toPlainText(), QStringLiteral("halb geschrieben"));
+    QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Hallo <b>du</b>")));
+    QVERIFY(w.RichEditMsg->toPlainText().startsWith(QStringLiteral("Nachricht von PC-04 (")));
+}
+
+void TestFormMain::targetTextSurvivesNewPeers() {
+    Fixture f;
+    TFormMain& w = *f.form;
+    w.ComboBoxTarget->setEditText(QStringLiteral("PC-9"));
+    w.targetList().AddRemoteComputer("PC-1", "10.0.0.1");
+    w.targetList().AddRemoteComputer("PC-2", "10.0.0.2");
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-9"));
+    QCOMPARE(w.ComboBoxTarget->count(), 2);
+    w.targetList().RemoveRemoteComputer("PC-1");
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-9"));
+}
+
+PALAVERO_TEST_MAIN(TestFormMain)
+#include "tst_formmain.moc"

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+
+class IMessageBoxes;
+
+// The main window's side of the groups: group entries of the target list, and
+// the distribution of the group file to all peers in one GROUPS datagram.
+// The target list and the UDP endpoint are reached through the callbacks.
+class TGroupDistribution {
+public:
+    // SendDatagram(host, datagram text): "*" broadcasts; returns success.
+    using SendDatagramFn = std::function<bool(const QByteArray& host, const QByteArray& text)>;
+    // AddRemoteComputer(entry text, address): adds a target-list entry unless present.
+    using AddRemoteComputerFn = std::function<void(const QByteArray& text, const QByteArray& address)>;
+
+    TGroupDistribution(QByteArray computerName, SendDatagramFn sendDatagram,
+                       AddRemoteComputerFn addRemoteComputer, IMessageBoxes& boxes);
+
+    void setGroupsFile(const QString& path) { m_groupsFile = path; }
+    QString groupsFile() const { return m_groupsFile; }
+    void setComputerName(const QByteArray& name) { m_computerName = name; }
+    QByteArray computerName() const { return m_computerName; }
+
+    // The GROUPS datagram: computer name + ":" + "KVPALAVEROGROUPS:" + payload.
+    static QByteArray groupsDatagram(const QByteArray& computerName, const QByteArray& payload);
+
+    // Broadcasts the group file in one GROUPS datagram; the result of SendDatagram.
+    bool SendGroups();
+    // Adds "<" + name + ">" with an empty address for every group of the file,
+    // in file order. Removes nothing. A file that exists but cannot be read is
+    // reported in a message box and adds nothing.
+    void RebuildTargetList();
+    // A received GROUPS payload: an empty one is ignored; otherwise it replaces
+    // the group file and the target list is rebuilt.
+    void onGroupsReceived(const QByteArray& payload);
+
+private:
+    QByteArray m_computerName;
+    SendDatagramFn m_sendDatagram;
+    AddRemoteComputerFn m_addRemoteComputer;
+    IMessageBoxes& m_boxes;
+    QString m_groupsFile;
+};

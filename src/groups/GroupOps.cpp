@@ -1,0 +1,48 @@
+#include "groups/GroupOps.h"
+
+#include "core/FileReplace.h"
+#include "core/TextUtil.h"
+#include "groups/GroupFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+QByteArray ReadFileText(const QString& path) {
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray bytes = f.readAll();
+    if (f.error() != QFileDevice::NoError)
+        return {};
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        if (bytes.at(i) == '\0' || bytes.at(i) == '\x1a') {
+            bytes.truncate(i);
+            break;
+        }
+    }
+    bytes.removeIf([](char c) { return c == '\r'; });
+    return bytes;
+}
+
+bool ApplyReceivedGroups(const QString& path, const QByteArray& payload) {
+    try {
+        return FileReplace::write(path, payload);
+    } catch (...) {
+        return false;
+    }
+}
+
+std::optional<QByteArray> groupMembersText(const QString& groupsFile, const QByteArray& groupName) {
+    if (!QFileInfo::exists(groupsFile))
+        return std::nullopt;
+    const TGroupFile file = TGroupFile::load(groupsFile);
+    return TextUtil::trim(file.membersText(groupName));
+}
+
+bool isGroupEntry(const QByteArray& text) {
+    return TextUtil::trim(text).startsWith('<');
+}
+
+QByteArray groupEntryText(const QByteArray& groupName) {
+    return '<' + groupName + '>';
+}

@@ -42,7 +42,7 @@ struct Node {
 };
 
 // Appends the node at a 32-bit aligned offset of `out`; false when a length overflows.
-bool emit(QByteArray& out, const Node& node) {
+bool writeNode(QByteArray& out, const Node& node) {
     const int start = out.size();
     append16(out, 0); // wLength, patched below
     append16(out, quint16(node.valueLength));
@@ -52,7 +52,7 @@ bool emit(QByteArray& out, const Node& node) {
     out.append(node.value);
     for (const Node& child : node.children) {
         pad32(out);
-        if (!emit(out, child))
+        if (!writeNode(out, child))
             return false;
     }
     const int length = out.size() - start;
@@ -185,7 +185,7 @@ QByteArray build(const Contents& contents) {
         root.children.append(varFileInfo);
     }
     QByteArray out;
-    if (!emit(out, root))
+    if (!writeNode(out, root))
         return {};
     pad32(out);
     return out;

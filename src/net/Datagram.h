@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+
+// The text of one datagram: sender computer name + ":" + keyword + payload.
+// Every keyword ends in its own colon; keywords are compared exactly.
+namespace Datagram {
+
+inline constexpr char kConnect[] = "KVPALAVEROCONNECT:";
+inline constexpr char kDisconnect[] = "KVPALAVERODISCONNECT:";
+inline constexpr char kRefresh[] = "KVPALAVEROREFRESH:";
+inline constexpr char kGroups[] = "KVPALAVEROGROUPS:";
+inline constexpr char kData[] = "KVPALAVERODATA:";
+
+// The endpoint's datagram buffer. A text is sent only when its length plus 100
+// fits into it (at most 8 092 bytes); datagrams of up to this size are received.
+constexpr qsizetype kBufferSize = 8192;
+constexpr qsizetype kHeadroom = 100;
+constexpr qsizetype kMaxTextSize = kBufferSize - kHeadroom;
+
+// sender + ":" + keyword + payload
+QByteArray build(const QByteArray& sender, const char* keyword, const QByteArray& payload = {});
+
+} // namespace Datagram

@@ -1,0 +1,67 @@
+#include "net/DatagramHandler.h"
+
+#include "core/Timestamp.h"
+#include "net/Datagram.h"
+
+#include <QCoreApplication>
+
+#include <cstring>
+
+namespace {
+
+bool startsWith(const QByteArray& text, const char* keyword) {
+    return text.startsWith(QByteArrayView(keyword, qsizetype(std::strlen(keyword))));
+}
+
+} // namespace
+
+TDatagramHandler::TDatagramHandler(QObject* parent)
+    : QObject(parent), FClock([] { return QDateTime::currentDateTime(); }) {}
+
+void TDatagramHandler::setClock(std::function<QDateTime()> clock) {
+    FClock = clock ? std::move(clock) : std::function<QDateTime()>([] { return QDateTime::currentDateTime(); });
+}
+
+QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
+    return QString::number(bytes) + QLatin1String(" Bytes empfangen ") + Timestamp::text(FClock());
+}
+
+qsizetype TDatagramHandler::SplitSenderName(const QByteArray& text) {
+    const qsizetype colon = text.indexOf(':');
+    FSenderName = colon > 0 ? text.left(colon) : QByteArray();
+    return FSenderName.size();
+}
+
+void TDatagramHandler::HandleDatagram(const QByteArray& text) {
+    if (FClosing)
+        return;
+    Q_EMIT statusText(receivedStatus(text.size()));
+
+    const qsizetype nameLength = SplitSenderName(text);
+    if (nameLength == 0)
+        return;
+    // A reaction below may let events run and a nested datagram change
+    // FSenderName, so the sender travels with each signal.
+    const QByteArray sender = FSenderName;
+    const QByteArray rest = text.mid(nameLength + 1);
+
+    if (startsWith(rest, Datagram::kConnect)) {
+        Q_EMIT connectReceived(sender);
+    } else if (startsWith(rest, Datagram::kDisconnect)) {
+        Q_EMIT disconnectReceived(sender);
+    } else if (startsWith(rest, Datagram::kRefresh)) {
+        Q_EMIT refreshReceived(sender);
+    } else if (startsWith(rest, Datagram::kGroups)) {
+        const QByteArray payload = rest.mid(qsizetype(std::strlen(Datagram::kGroups)));
+        if (payload.isEmpty())
+            return;
+        Q_EMIT groupsReceived(payload);
+        QCoreApplication::processEvents();
+    } else if (startsWith(rest, Datagram::kData)) {
+        const QByteArray payload = rest.mid(qsizetype(std::strlen(Datagram::kData)));
+        if (payload.isEmpty())
+            return;
+        Q_EMIT dataReceived(payload, sender);
+        QCoreApplication::processEvents();
+    }
+}

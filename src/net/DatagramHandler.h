@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+// Splits a received datagram into sender name, keyword and payload and passes
+// it on as a signal per kind. Runs on the GUI thread; may be entered again from
+// inside a groups or data reaction, since those let pending events run.
+class TDatagramHandler : public QObject {
+    Q_OBJECT
+public:
+    explicit TDatagramHandler(QObject* parent = nullptr);
+
+    // Windows-1252 text of one datagram (sender address already noted by the endpoint).
+    void HandleDatagram(const QByteArray& text);
+    // Sets FSenderName to the text before the first ':' (empty when there is no
+    // ':' or the text begins with one) and returns its length.
+    qsizetype SplitSenderName(const QByteArray& text);
+    QByteArray senderName() const { return FSenderName; }
+
+    // While set (the program is ending) datagrams are ignored entirely.
+    void setClosing(bool closing) { FClosing = closing; }
+    bool closing() const { return FClosing; }
+
+    // The clock of the status text; the current local time unless a test sets another.
+    void setClock(std::function<QDateTime()> clock);
+
+Q_SIGNALS:
+    // "12 Bytes empfangen 24.11.2014 09:15:02", for every datagram handled.
+    void statusText(const QString& text);
+    void connectReceived(const QByteArray& sender);
+    void disconnectReceived(const QByteArray& sender);
+    void refreshReceived(const QByteArray& sender);
+    void groupsReceived(const QByteArray& payload);                       // non-empty payloads only
+    void dataReceived(const QByteArray& payload, const QByteArray& sender); // non-empty payloads only
+
+private:
+    QString receivedStatus(qsizetype bytes) const;
+
+    bool FClosing = false;
+    QByteArray FSenderName;
+    std::function<QDateTime()> FClock;
+};

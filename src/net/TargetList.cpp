@@ -1,0 +1,104 @@
+#include "net/TargetList.h"
+
+#include "core/Ansi.h"
+#include "net/NetLog.h"
+
+#include <algorithm>
+
+TTargetList::TTargetList(const QByteArray& ownName, QObject* parent)
+    : QAbstractListModel(parent), FOwnName(ownName) {}
+
+TTargetList::~TTargetList() = default;
+
+int TTargetList::exactRow(const QByteArray& text) const {
+    // Entries that are equal ignoring case sit next to each other; look the
+    // run of them up by the sort key, then compare exactly.
+    const QString key = Ansi::toUnicode(text);
+    auto it = std::lower_bound(FEntries.begin(), FEntries.end(), key, [](const Entry& e, const QString& k) {
+        return QString::compare(e.display, k, Qt::CaseInsensitive) < 0;
+    });
+    for (; it != FEntries.end() && QString::compare(it->display, key, Qt::CaseInsensitive) == 0; ++it) {
+        if (it->text == text)
+            return int(it - FEntries.begin());
+    }
+    return -1;
+}
+
+bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& address) {
+    if (name == FOwnName)
+        return false;
+    if (exactRow(name) >= 0)
+        return false;
+    Entry entry{name, Ansi::toUnicode(name), std::make_unique<TPalaveroRemoteData>()};
+    entry.record->FIPAddress = address;
+    // After the entries that sort equal, as a sorted combo box inserts.
+    const auto pos = std::upper_bound(FEntries.begin(), FEntries.end(), entry.display,
+                                      [](const QString& k, const Entry& e) {
+                                          return QString::compare(k, e.display, Qt::CaseInsensitive) < 0;
+                                      });
+    const int row = int(pos - FEntries.begin());
+    beginInsertRows(QModelIndex(), row, row);
+    FEntries.insert(pos, std::move(entry));
+    endInsertRows();
+    qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
+    return true;
+}
+
+bool TTargetList::RemoveRemoteComputer(const QByteArray& name) {
+    const int row = exactRow(name);
+    if (row < 0)
+        return false;
+    removeAt(row);
+    return true;
+}
+
+void TTargetList::removeAt(int row) {
+    if (row < 0 || row >= count())
+        return;
+    beginRemoveRows(QModelIndex(), row, row);
+    FEntries.erase(FEntries.begin() + row);
+    endRemoveRows();
+}
+
+int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {
+    if (cs == Qt::CaseSensitive)
+        return exactRow(text);
+    const QString key = Ansi::toUnicode(text);
+    for (size_t i = 0; i < FEntries.size(); ++i) {
+        if (QString::compare(FEntries[i].display, key, Qt::CaseInsensitive) == 0)
+            return int(i);
+    }
+    return -1;
+}
+
+const TPalaveroRemoteData* TTargetList::find(const QByteArray& text, Qt::CaseSensitivity cs) const {
+    return dataAt(indexOf(text, cs));
+}
+
+QByteArray TTargetList::textAt(int row) const {
+    return row >= 0 && row < count() ? FEntries[size_t(row)].text : QByteArray();
+}
+
+const TPalaveroRemoteData* TTargetList::dataAt(int row) const {
+    return row >= 0 && row < count() ? FEntries[size_t(row)].record.get() : nullptr;
+}
+
+QList<QByteArray> TTargetList::texts() const {
+    QList<QByteArray> out;
+    out.reserve(count());
+    for (const Entry& e : FEntries)
+        out << e.text;
+    return out;
+}
+
+int TTargetList::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : count();
+}
+
+QVariant TTargetList::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return FEntries[size_t(index.row())].display;
+    return {};
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QAbstractListModel>
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <vector>
+
+// The record attached to an entry of the target list: the peer's dotted IPv4
+// address as it was when the entry was added (empty for a group entry).
+class TPalaveroRemoteData {
+public:
+    virtual ~TPalaveroRemoteData() = default;
+    QByteArray FIPAddress;
+};
+
+// The targets of the recipient box: computers that announced themselves and
+// group entries ("<name>"). Texts are Windows-1252 and compared exactly; the
+// display order is alphabetical ignoring letter case. The own computer is never
+// listed; an entry keeps the address it was added with and never expires.
+class TTargetList : public QAbstractListModel {
+    Q_OBJECT
+public:
+    explicit TTargetList(const QByteArray& ownName, QObject* parent = nullptr);
+    ~TTargetList() override;
+
+    // Adds an entry unless the name is the own computer's or already listed;
+    // returns whether it was added.
+    bool AddRemoteComputer(const QByteArray& name, const QByteArray& address);
+    // Removes the entry with exactly this text; returns whether there was one.
+    bool RemoveRemoteComputer(const QByteArray& name);
+    // Removes the entry at the row (for example a stale group entry).
+    void removeAt(int row);
+
+    // The first entry, in display order, whose text equals the given text
+    // under the given case rule; null if there is none.
+    const TPalaveroRemoteData* find(const QByteArray& text, Qt::CaseSensitivity cs) const;
+    int indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const;
+
+    int count() const { return int(FEntries.size()); }
+    QByteArray textAt(int row) const;
+    const TPalaveroRemoteData* dataAt(int row) const;
+    QList<QByteArray> texts() const;
+    QByteArray ownName() const { return FOwnName; }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+
+private:
+    struct Entry {
+        QByteArray text;
+        QString display; // Unicode form, shown and used for sorting
+        std::unique_ptr<TPalaveroRemoteData> record;
+    };
+    int exactRow(const QByteArray& text) const;
+
+    QByteArray FOwnName;
+    std::vector<Entry> FEntries;
+};

@@ -1,0 +1,93 @@
+#pragma once
+
+#include "platform/MessageBoxes.h"
+#include "platform/NetworkInfo.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QObject>
+#include <QPointer>
+#include <QQueue>
+#include <QStringList>
+
+class QUdpSocket;
+
+// The program's one UDP port: receives on IPv4 (and IPv6 where the system has
+// it), sends through the IPv4 socket, by unicast or by broadcast to every local
+// network. Received datagrams reach datagramReceived() on the GUI thread one at
+// a time in arrival order, also when a receiver lets pending events run.
+class TUdpEndpoint : public QObject {
+    Q_OBJECT
+public:
+    static constexpr quint16 kDefaultPort = 3030;
+
+    TUdpEndpoint(INetworkInfo& net, IMessageBoxes& boxes, QObject* parent = nullptr);
+    ~TUdpEndpoint() override;
+
+    // The configured settings: this port and the read handler on. Until then the
+    // form defaults hold: port 3030 and no read handler (datagrams dropped unseen).
+    void configure(quint16 port);
+    bool isConfigured() const { return FReadHandler; }
+
+    // Binds the port without sharing it. False when the IPv4 binding fails.
+    bool open();
+    void close();
+    bool isOpen() const;
+    quint16 port() const { return FPort; }
+
+    // Sends text (Windows-1252) to a dotted IPv4 address or a computer name, or
+    // by broadcast for "*". Opens a closed endpoint first. A text longer than
+    // 8 092 bytes is refused with a message; other failures return false silently.
+    bool SendDatagram(const QByteArray& host, const QByteArray& text);
+
+    // The sender address of the latest datagram handed on (FSenderIP).
+    QByteArray senderIP() const { return FSenderIP; }
+
+    // The port datagrams are sent to; the local port unless set (tests only).
+    void setDestinationPort(quint16 port) { FDestinationPort = port; }
+    quint16 destinationPort() const { return FDestinationPort ? FDestinationPort : FPort; }
+
+    // The kernel receive buffer of the IPv4 socket in bytes (0 when closed).
+    int receiveBufferSize() const;
+
+    // The directed broadcast address of each local network, sorted as text, each
+    // once; 255.255.255.255 when there is no address. /31 and /32 networks have no
+    // directed broadcast address and use 255.255.255.255 as well.
+    static QStringList BroadcastAddresses(const QList<TInterfaceAddress>& local);
+    // The local IPv4 addresses as dotted text, each once.
+    static QStringList LocalAddresses(const QList<TInterfaceAddress>& local);
+
+Q_SIGNALS:
+    // A datagram from another computer, as Windows-1252 text; senderIP() is set.
+    void datagramReceived(const QByteArray& text);
+
+private:
+    struct Pending {
+        QByteArray bytes;
+        QHostAddress sender;
+    };
+    QUdpSocket* bindSocket(const QHostAddress& any);
+    void readPending();
+    void readSocket(QUdpSocket* socket);
+    void drain();
+    void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
+    bool isOwnAddress(const QString& address);
+    bool resolve(const QByteArray& host, QHostAddress& address) const;
+
+    INetworkInfo& FNet;
+    IMessageBoxes& FBoxes;
+    quint16 FPort = kDefaultPort;
+    quint16 FDestinationPort = 0;
+    bool FReadHandler = false;
+    QPointer<QUdpSocket> FSocket4;
+    QPointer<QUdpSocket> FSocket6;
+    QQueue<Pending> FQueue;
+    bool FDraining = false;
+    QByteArray FSenderIP;
+    QByteArray FReadBuffer;
+    // The local address list for the own-datagram filter, fetched at most once
+    // per second while datagrams stream in.
+    QStringList FLocalCache;
+    QElapsedTimer FLocalCacheAge;
+};

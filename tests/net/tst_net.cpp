@@ -1,0 +1,941 @@
+#include "common/Fakes.h"
+#include "common/TestMain.h"
+
+#include "core/Ansi.h"
+#include "net/Datagram.h"
+#include "net/DatagramHandler.h"
+#include "net/Presence.h"
+#include "net/TargetList.h"
+#include "net/UdpEndpoint.h"
+
+#include <QAbstractItemModelTester>
+#include <QLoggingCategory>
+#include <QNetworkInterface>
+#include <QSignalSpy>
+#include <QUdpSocket>
+
+#include <memory>
+
+namespace {
+
+using Events = QStringList;
+
+// Records every signal of a handler as one line of text.
+struct TDispatchLog {
+    Events events;
+    QStringList status;
+    explicit TDispatchLog(TDatagramHandler& h) {
+        QObject::connect(&h, &TDatagramHandler::statusText, [this](const QString& s) { status << s; });
+        QObject::connect(&h, &TDatagramHandler::connectReceived,
+                         [this](const QByteArray& s) { events << "connect " + QString::fromLatin1(s); });
+        QObject::connect(&h, &TDatagramHandler::disconnectReceived,
+                         [this](const QByteArray& s) { events << "disconnect " + QString::fromLatin1(s); });
+        QObject::connect(&h, &TDatagramHandler::refreshReceived,
+                         [this](const QByteArray& s) { events << "refresh " + QString::fromLatin1(s); });
+        QObject::connect(&h, &TDatagramHandler::groupsReceived,
+                         [this](const QByteArray& p) { events << "groups " + QString::fromLatin1(p); });
+        QObject::connect(&h, &TDatagramHandler::dataReceived, [this](const QByteArray& p, const QByteArray& s) {
+            events << "data " + QString::fromLatin1(s) + " " + QString::fromLatin1(p);
+        });
+    }
+};
+
+TInterfaceAddress iface(const char* address, int prefix) {
+    return {QHostAddress(QString::fromLatin1(address)), prefix};
+}
+
+// A port that was free a moment ago.
+quint16 freePort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
+    return probe.localPort();
+}
+
+// Catches what the endpoint puts on the wire (its destination port is pointed here).
+// Loopback delivery is synchronous, so a datagram is waiting as soon as the send returns.
+class TWire {
+public:
+    TWire() { socket.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress); }
+    quint16 port() const { return socket.localPort(); }
+    QList<QByteArray> take() {
+        QList<QByteArray> out;
+        while (socket.hasPendingDatagrams()) {
+            QByteArray buf(int(socket.pendingDatagramSize()), Qt::Uninitialized);
+            socket.readDatagram(buf.data(), buf.size());
+            out << buf;
+        }
+        return out;
+    }
+    QUdpSocket socket;
+};
+
+// Another computer on the loopback network: sends from 127.0.0.2.
+class TPeer {
+public:
+    TPeer() { socket.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0, QAbstractSocket::DontShareAddress); }
+    void send(const QByteArray& wire, quint16 port) {
+        socket.writeDatagram(wire, QHostAddress(QHostAddress::LocalHost), port);
+    }
+    QUdpSocket socket;
+};
+
+// The peer network as the main window wires it, on loopback. The local network is
+// 127.0.0.1/8, so broadcasts go to 127.255.255.255 and never leave the computer;
+// they are sent to the port of `wire`, where the test reads them.
+struct TNetFixture {
+    TFakeNetworkInfo net;
+    TFakeMessageBoxes boxes;
+    TUdpEndpoint endpoint{net, boxes};
+    TTargetList targets{"PC-TEST"};
+    TDatagramHandler handler;
+    TPresence presence{"PC-TEST", QStringLiteral("tester"), endpoint, targets, boxes};
+    TWire wire;
+    TPeer peer;
+    quint16 port = freePort();
+
+    TNetFixture() {
+        net.addresses = {iface("127.0.0.1", 8)};
+        endpoint.setDestinationPort(wire.port());
+        QObject::connect(&endpoint, &TUdpEndpoint::datagramReceived, &handler, &TDatagramHandler::HandleDatagram);
+        presence.connectToHandler(handler);
+    }
+    bool start() {
+        endpoint.configure(port);
+        return endpoint.open();
+    }
+    // Sends as a peer and waits until the endpoint has handed the datagram on.
+    bool deliver(const QByteArray& text) {
+        QSignalSpy received(&endpoint, &TUdpEndpoint::datagramReceived);
+        peer.send(Ansi::toWireUnicast(text), port);
+        return received.count() > 0 || received.wait(5000);
+    }
+};
+
+} // namespace
+
+class TestNet : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+
+    // Datagram text and dispatch
+    void build_data();
+    void build();
+    void splitSenderName_data();
+    void splitSenderName();
+    void dispatch_data();
+    void dispatch();
+    void closingIgnoresDatagrams();
+    void statusText_data();
+    void statusText();
+    void pendingEventsRunAfterGroupsAndData_data();
+    void pendingEventsRunAfterGroupsAndData();
+
+    // Addresses
+    void broadcastAddresses_data();
+    void broadcastAddresses();
+    void localAddresses();
+
+    // Endpoint on real sockets
+    void sizeLimit_data();
+    void sizeLimit();
+    void secondBindFails();
+    void wireEncoding_data();
+    void wireEncoding();
+    void broadcastReachesEachNetworkOnce();
+    void umlautsByUnicastAndBroadcast();
+    void receivedDatagramNotesSender();
+    void ownDatagramsAreDropped();
+    void oversizedAndEmptyDatagramsAreDropped();
+    void formDefaultsDropDatagramsUnseen();
+    void opensOnDemand();
+    void hostByName();
+    void unresolvableHostFailsSilently();
+    void receiveBufferIsEnlarged();
+    void ipv6Binding();
+    void reentrantHandlerSeesDatagramsInOrder();
+    void closeInsideHandler();
+
+    // Target list
+    void targetOrder_data();
+    void targetOrder();
+    void targetRules();
+    void targetLookup();
+    void targetModel();
+    void targetLogsRemoteAddress();
+
+    // Presence
+    void connectIsAnsweredWithOneRefresh();
+    void refreshIsNotAnswered();
+    void ownConnectAddsNothingButIsAnswered();
+    void disconnectRemovesSender();
+    void addressFixedOnFirstSight();
+    void startUdp();
+    void startUdpOnTakenPort();
+    void anmelden();
+    void loneliness();
+    void lonelinessStopsForGroups();
+    void sessionLockAndUnlock_data();
+    void sessionLockAndUnlock();
+    void suspendAndResume();
+    void sessionEnding();
+    void userChange();
+};
+
+void TestNet::initTestCase() {
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+}
+
+// ---------------------------------------------------------------- datagram text
+
+void TestNet::build_data() {
+    QTest::addColumn<QByteArray>("sender");
+    QTest::addColumn<QByteArray>("keyword");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("connect") << QByteArray("PC-04") << QByteArray(Datagram::kConnect) << QByteArray()
+                             << QByteArray("PC-04:KVPALAVEROCONNECT:");
+    QTest::newRow("disconnect") << QByteArray("PC-04") << QByteArray(Datagram::kDisconnect) << QByteArray()
+                                << QByteArray("PC-04:KVPALAVERODISCONNECT:");
+    QTest::newRow("refresh") << QByteArray("PC-04") << QByteArray(Datagram::kRefresh) << QByteArray()
+                             << QByteArray("PC-04:KVPALAVEROREFRESH:");
+    QTest::newRow("groups") << QByteArray("PC-04") << QByteArray(Datagram::kGroups) << QByteArray("[A]")
+                            << QByteArray("PC-04:KVPALAVEROGROUPS:[A]");
+    QTest::newRow("data") << QByteArray("B\xfcro") << QByteArray(Datagram::kData) << QByteArray("hi")
+                          << QByteArray("B\xfcro:KVPALAVERODATA:hi");
+}
+
+void TestNet::build() {
+    QFETCH(QByteArray, sender);
+    QFETCH(QByteArray, keyword);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, text);
+    QCOMPARE(Datagram::build(sender, keyword.constData(), payload), text);
+}
+
+void TestNet::splitSenderName_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("name") << QByteArray("PC-04:KVPALAVEROCONNECT:") << QByteArray("PC-04");
+    QTest::newRow("first colon") << QByteArray("a:b:c") << QByteArray("a");
+    QTest::newRow("leading colon") << QByteArray(":KVPALAVEROCONNECT:") << QByteArray();
+    QTest::newRow("no colon") << QByteArray("PC-04") << QByteArray();
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+    QTest::newRow("NUL in name") << QByteArray("P\0C:x", 5) << QByteArray("P\0C", 3);
+}
+
+void TestNet::splitSenderName() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, name);
+    TDatagramHandler h;
+    h.SplitSenderName("OLD:x");
+    QCOMPARE(h.SplitSenderName(text), name.size());
+    QCOMPARE(h.senderName(), name);
+}
+
+void TestNet::dispatch_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<Events>("events");
+    const QByteArray big = "PC-04:KVPALAVERODATA:" + QByteArray(Datagram::kBufferSize - 21, 'x');
+    QTest::newRow("connect") << QByteArray("PC-04:KVPALAVEROCONNECT:") << Events{"connect PC-04"};
+    QTest::newRow("connect with payload") << QByteArray("PC-04:KVPALAVEROCONNECT:junk") << Events{"connect PC-04"};
+    QTest::newRow("disconnect") << QByteArray("PC-04:KVPALAVERODISCONNECT:") << Events{"disconnect PC-04"};
+    QTest::newRow("refresh") << QByteArray("PC-04:KVPALAVEROREFRESH:") << Events{"refresh PC-04"};
+    QTest::newRow("groups") << QByteArray("PC-04:KVPALAVEROGROUPS:[A]") << Events{"groups [A]"};
+    QTest::newRow("groups empty") << QByteArray("PC-04:KVPALAVEROGROUPS:") << Events{};
+    QTest::newRow("data") << QByteArray("PC-04:KVPALAVERODATA:Hallo") << Events{"data PC-04 Hallo"};
+    QTest::newRow("data empty") << QByteArray("PC-04:KVPALAVERODATA:") << Events{};
+    QTest::newRow("data holding a keyword")
+        << QByteArray("PC-04:KVPALAVERODATA:KVPALAVEROCONNECT:") << Events{"data PC-04 KVPALAVEROCONNECT:"};
+    QTest::newRow("data of 8192 bytes") << big << Events{"data PC-04 " + QString(Datagram::kBufferSize - 21, 'x')};
+    QTest::newRow("empty sender") << QByteArray(":KVPALAVEROCONNECT:") << Events{};
+    QTest::newRow("lower case keyword") << QByteArray("PC-04:kvpalaveroconnect:") << Events{};
+    QTest::newRow("keyword without colon") << QByteArray("PC-04:KVPALAVEROCONNECT") << Events{};
+    QTest::newRow("unknown keyword") << QByteArray("PC-04:KVPALAVEROPING:") << Events{};
+    QTest::newRow("blank before keyword") << QByteArray("PC-04: KVPALAVEROCONNECT:") << Events{};
+    QTest::newRow("no colon") << QByteArray("PC-04") << Events{};
+    QTest::newRow("only a colon") << QByteArray(":") << Events{};
+    QTest::newRow("name and colon") << QByteArray("PC-04:") << Events{};
+    QTest::newRow("empty") << QByteArray() << Events{};
+    QTest::newRow("NUL bytes") << QByteArray("PC\0:KVPALAVERODATA:a\0b", 22)
+                               << Events{"data " + QString::fromLatin1("PC\0", 3) + " " + QString::fromLatin1("a\0b", 3)};
+    QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01\x80:\x9f\x00", 8) << Events{};
+    QTest::newRow("umlaut sender") << QByteArray("B\xfcro:KVPALAVEROREFRESH:") << Events{"refresh B\u00fcro"};
+}
+
+void TestNet::dispatch() {
+    QFETCH(QByteArray, text);
+    QFETCH(Events, events);
+    TDatagramHandler h;
+    TDispatchLog log(h);
+    h.HandleDatagram(text);
+    QCOMPARE(log.events, events);
+    QCOMPARE(log.status.size(), 1); // also for malformed datagrams
+    QVERIFY(log.status.first().startsWith(QString::number(text.size()) + " Bytes empfangen "));
+}
+
+void TestNet::closingIgnoresDatagrams() {
+    TDatagramHandler h;
+    TDispatchLog log(h);
+    h.setClosing(true);
+    QVERIFY(h.closing());
+    h.HandleDatagram("PC-04:KVPALAVERODATA:Hallo");
+    h.HandleDatagram("PC-04:KVPALAVEROCONNECT:");
+    QVERIFY(log.status.isEmpty());
+    QVERIFY(log.events.isEmpty());
+    QVERIFY(h.senderName().isEmpty());
+}
+
+void TestNet::statusText_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("12 bytes") << QByteArray("PC-04:abcdef") << QStringLiteral("12 Bytes empfangen 24.11.2014 09:15:02");
+    QTest::newRow("empty") << QByteArray() << QStringLiteral("0 Bytes empfangen 24.11.2014 09:15:02");
+    QTest::newRow("8192 bytes") << QByteArray(8192, 'a') << QStringLiteral("8192 Bytes empfangen 24.11.2014 09:15:02");
+}
+
+void TestNet::statusText() {
+    QFETCH(QByteArray, text);
+    QFETCH(QString, status);
+    TDatagramHandler h;
+    h.setClock([] { return QDateTime(QDate(2014, 11, 24), QTime(9, 15, 2)); });
+    QSignalSpy spy(&h, &TDatagramHandler::statusText);
+    h.HandleDatagram(text);
+    QCOMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toString(), status);
+}
+
+void TestNet::pendingEventsRunAfterGroupsAndData_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("ran");
+    QTest::newRow("data") << QByteArray("PC-04:KVPALAVERODATA:x") << true;
+    QTest::newRow("groups") << QByteArray("PC-04:KVPALAVEROGROUPS:x") << true;
+    QTest::newRow("data empty") << QByteArray("PC-04:KVPALAVERODATA:") << false;
+    QTest::newRow("connect") << QByteArray("PC-04:KVPALAVEROCONNECT:") << false;
+    QTest::newRow("refresh") << QByteArray("PC-04:KVPALAVEROREFRESH:") << false;
+}
+
+void TestNet::pendingEventsRunAfterGroupsAndData() {
+    QFETCH(QByteArray, text);
+    QFETCH(bool, ran);
+    TDatagramHandler h;
+    bool queuedRan = false;
+    QMetaObject::invokeMethod(&h, [&] { queuedRan = true; }, Qt::QueuedConnection);
+    h.HandleDatagram(text);
+    QCOMPARE(queuedRan, ran);
+    QCoreApplication::processEvents();
+}
+
+// ---------------------------------------------------------------- addresses
+
+void TestNet::broadcastAddresses_data() {
+    QTest::addColumn<QList<TInterfaceAddress>>("local");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("one /24 network, two addresses")
+        << QList{iface("192.168.1.17", 24), iface("192.168.1.30", 24)} << QStringList{"192.168.1.255"};
+    QTest::newRow("two networks, sorted")
+        << QList{iface("192.168.1.17", 24), iface("10.0.0.5", 24)} << QStringList{"10.0.0.255", "192.168.1.255"};
+    QTest::newRow("/16") << QList{iface("172.16.3.4", 16)} << QStringList{"172.16.255.255"};
+    QTest::newRow("/30") << QList{iface("10.1.1.5", 30)} << QStringList{"10.1.1.7"};
+    QTest::newRow("/31 has no directed broadcast") << QList{iface("10.1.1.4", 31)} << QStringList{"255.255.255.255"};
+    QTest::newRow("/32 has no directed broadcast") << QList{iface("10.1.1.4", 32)} << QStringList{"255.255.255.255"};
+    QTest::newRow("/31 and /24") << QList{iface("10.1.1.4", 31), iface("192.168.1.17", 24)}
+                                 << QStringList{"192.168.1.255", "255.255.255.255"};
+    QTest::newRow("two cards, same network")
+        << QList{iface("192.168.1.17", 24), iface("192.168.1.18", 24), iface("10.0.0.1", 8)}
+        << QStringList{"10.255.255.255", "192.168.1.255"};
+    QTest::newRow("/23 differs from /24") << QList{iface("192.168.0.17", 23)} << QStringList{"192.168.1.255"};
+    QTest::newRow("unknown prefix counts as /24") << QList{iface("192.168.7.9", -1)} << QStringList{"192.168.7.255"};
+    QTest::newRow("no address") << QList<TInterfaceAddress>{} << QStringList{"255.255.255.255"};
+}
+
+void TestNet::broadcastAddresses() {
+    QFETCH(QList<TInterfaceAddress>, local);
+    QFETCH(QStringList, expected);
+    QCOMPARE(TUdpEndpoint::BroadcastAddresses(local), expected);
+}
+
+void TestNet::localAddresses() {
+    QCOMPARE(TUdpEndpoint::LocalAddresses({iface("192.168.1.17", 24), iface("10.0.0.5", 8), iface("192.168.1.17", 24)}),
+             (QStringList{"192.168.1.17", "10.0.0.5"}));
+    QCOMPARE(TUdpEndpoint::LocalAddresses({}), QStringList{});
+}
+
+// ---------------------------------------------------------------- endpoint
+
+void TestNet::sizeLimit_data() {
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("sent");
+    QTest::newRow("unicast 8092") << QByteArray("127.0.0.1") << 8092 << true;
+    QTest::newRow("unicast 8093") << QByteArray("127.0.0.1") << 8093 << false;
+    QTest::newRow("broadcast 8092") << QByteArray("*") << 8092 << true;
+    QTest::newRow("broadcast 8093") << QByteArray("*") << 8093 << false;
+    QTest::newRow("unicast 20000") << QByteArray("127.0.0.1") << 20000 << false;
+}
+
+void TestNet::sizeLimit() {
+    QFETCH(QByteArray, host);
+    QFETCH(int, size);
+    QFETCH(bool, sent);
+    TNetFixture f;
+    QVERIFY(f.start());
+    const QByteArray text = "PC-TEST:KVPALAVERODATA:" + QByteArray(size - 23, 'm');
+    QCOMPARE(f.endpoint.SendDatagram(host, text), sent);
+    const QList<QByteArray> wire = f.wire.take();
+    if (sent) {
+        QCOMPARE(wire, QList<QByteArray>{text});
+        QVERIFY(f.boxes.boxes.isEmpty());
+    } else {
+        QVERIFY(wire.isEmpty());
+        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")});
+    }
+}
+
+void TestNet::secondBindFails() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.endpoint.port(), f.port);
+
+    TFakeNetworkInfo net;
+    TFakeMessageBoxes boxes;
+    TUdpEndpoint second(net, boxes);
+    second.configure(f.port);
+    QVERIFY(!second.open());
+    QVERIFY(!second.isOpen());
+
+    // Not even a socket that asks for address reuse (Qt's default on Linux) can share it.
+    QUdpSocket other;
+    QVERIFY(!other.bind(QHostAddress::AnyIPv4, f.port));
+    QUdpSocket shared;
+    QVERIFY(!shared.bind(QHostAddress::AnyIPv4, f.port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+
+    f.endpoint.close();
+    QVERIFY(!f.endpoint.isOpen());
+    QTRY_VERIFY(second.open()); // the port is free again
+}
+
+void TestNet::wireEncoding_data() {
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("wire");
+    const QByteArray text("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf" "e \x80" "5 \xe4\xf6\xfc");
+    QTest::newRow("unicast: ISO-8859-1") << QByteArray("127.0.0.1") << text
+                                         << QByteArray("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf" "e ?5 \xe4\xf6\xfc");
+    QTest::newRow("broadcast: ASCII") << QByteArray("*") << text << QByteArray("PC-TEST:KVPALAVERODATA:Gr??e ?5 ???");
+    QTest::newRow("umlaut in name, broadcast") << QByteArray("*") << QByteArray("B\xfcro:KVPALAVEROCONNECT:")
+                                               << QByteArray("B?ro:KVPALAVEROCONNECT:");
+}
+
+void TestNet::wireEncoding() {
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, wire);
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.endpoint.SendDatagram(host, text));
+    QCOMPARE(f.wire.take(), QList<QByteArray>{wire});
+}
+
+void TestNet::broadcastReachesEachNetworkOnce() {
+    TNetFixture f;
+    // Two addresses of one network: one datagram. A second network (127.1.0.0/16,
+    // whose broadcast address is an ordinary loopback address) adds one more.
+    f.net.addresses = {iface("127.0.0.1", 8), iface("127.0.0.9", 8)};
+    QVERIFY(f.start());
+    QVERIFY(f.endpoint.SendDatagram("*", "PC-TEST:KVPALAVEROCONNECT:"));
+    QCOMPARE(f.wire.take().size(), 1);
+    f.net.addresses = {iface("127.1.0.1", 16), iface("127.0.0.1", 8), iface("127.0.0.9", 8)};
+    QVERIFY(f.endpoint.SendDatagram("*", "PC-TEST:KVPALAVEROCONNECT:"));
+    QCOMPARE(f.wire.take().size(), 2);
+}
+
+void TestNet::umlautsByUnicastAndBroadcast() {
+    // The endpoint hears its own datagrams here: its "local" address is another one.
+    TNetFixture f;
+    f.net.addresses = {iface("127.0.0.5", 8)};
+    f.endpoint.setDestinationPort(0);
+    QVERIFY(f.start());
+    TDispatchLog log(f.handler);
+    const QByteArray text("PC-04:KVPALAVERODATA:Gr\xfc\xdf" "e");
+    QVERIFY(f.endpoint.SendDatagram("127.0.0.1", text));
+    QTRY_COMPARE(log.events, Events{"data PC-04 Grüße"});
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.1"));
+    QVERIFY(f.endpoint.SendDatagram("*", text));
+    QTRY_COMPARE(log.events, (Events{"data PC-04 Grüße", "data PC-04 Gr??e"}));
+}
+
+void TestNet::receivedDatagramNotesSender() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    f.peer.send(QByteArray("PC-04:KVPALAVERODATA:\xe4\x80"), f.port);
+    QTRY_COMPARE(spy.count(), 1);
+    // ISO-8859-1 on the wire, Windows-1252 inside: 0x80 is a control there.
+    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-04:KVPALAVERODATA:\xe4?"));
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.2"));
+}
+
+void TestNet::ownDatagramsAreDropped() {
+    TNetFixture f;
+    f.endpoint.setDestinationPort(0); // broadcasts come back to the endpoint itself
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.2"));
+
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    QVERIFY(f.endpoint.SendDatagram("*", "PC-TEST:KVPALAVEROCONNECT:"));
+    QVERIFY(f.endpoint.SendDatagram("127.0.0.1", "PC-TEST:KVPALAVERODATA:x"));
+    f.peer.send("PC-05:KVPALAVEROREFRESH:", f.port); // arrives after both
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-05:KVPALAVEROREFRESH:"));
+    QCOMPARE(f.targets.texts(), (QList<QByteArray>{"PC-04", "PC-05"}));
+}
+
+void TestNet::oversizedAndEmptyDatagramsAreDropped() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    f.peer.send(QByteArray(), f.port);
+    f.peer.send("PC-04:KVPALAVERODATA:" + QByteArray(8193 - 21, 'y'), f.port);
+    const QByteArray largest = "PC-04:KVPALAVERODATA:" + QByteArray(8192 - 21, 'z');
+    f.peer.send(largest, f.port);
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toByteArray(), largest);
+}
+
+void TestNet::formDefaultsDropDatagramsUnseen() {
+    TFakeNetworkInfo net;
+    TFakeMessageBoxes boxes;
+    TUdpEndpoint endpoint(net, boxes);
+    QCOMPARE(endpoint.port(), quint16(3030));
+    QVERIFY(!endpoint.isConfigured());
+    if (!endpoint.open())
+        QSKIP("port 3030 is in use on this computer");
+    QSignalSpy spy(&endpoint, &TUdpEndpoint::datagramReceived);
+    TPeer peer;
+    peer.send("PC-04:KVPALAVEROREFRESH:", 3030);
+    QTest::qWait(100);
+    QCOMPARE(spy.count(), 0);
+    endpoint.configure(3030);
+    peer.send("PC-05:KVPALAVEROREFRESH:", 3030);
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-05:KVPALAVEROREFRESH:"));
+}
+
+void TestNet::opensOnDemand() {
+    TNetFixture f;
+    f.endpoint.configure(f.port);
+    QVERIFY(!f.endpoint.isOpen());
+    QVERIFY(f.endpoint.SendDatagram("127.0.0.1", "PC-TEST:KVPALAVERODATA:a"));
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.wire.take().size(), 1);
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:")); // and it listens on the configured port
+
+    // When the port is taken, the send fails without a message.
+    f.endpoint.close();
+    QUdpSocket blocker;
+    QVERIFY(blocker.bind(QHostAddress::AnyIPv4, f.port, QAbstractSocket::DontShareAddress));
+    QVERIFY(!f.endpoint.SendDatagram("*", "PC-TEST:KVPALAVEROCONNECT:"));
+    QVERIFY(!f.endpoint.isOpen());
+    QVERIFY(f.boxes.boxes.isEmpty());
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::hostByName() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.endpoint.SendDatagram("localhost", "PC-TEST:KVPALAVERODATA:by name"));
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVERODATA:by name"});
+}
+
+void TestNet::unresolvableHostFailsSilently() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(!f.endpoint.SendDatagram("no-such-computer.invalid", "PC-TEST:KVPALAVERODATA:x"));
+    QVERIFY(!f.endpoint.SendDatagram("", "PC-TEST:KVPALAVERODATA:x"));
+    QVERIFY(f.boxes.boxes.isEmpty());
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::receiveBufferIsEnlarged() {
+    TNetFixture f;
+    QCOMPARE(f.endpoint.receiveBufferSize(), 0);
+    QVERIFY(f.start());
+    QUdpSocket plain;
+    QVERIFY(plain.bind(QHostAddress::AnyIPv4, 0));
+    const int plainSize = plain.socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
+    QVERIFY2(f.endpoint.receiveBufferSize() > plainSize,
+             qPrintable(QStringLiteral("%1 <= %2").arg(f.endpoint.receiveBufferSize()).arg(plainSize)));
+}
+
+void TestNet::ipv6Binding() {
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress::LocalHostIPv6, 0))
+        QSKIP("no IPv6 on this computer");
+    TNetFixture f;
+    QVERIFY(f.start());
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    probe.writeDatagram("PC-06:KVPALAVEROREFRESH:", QHostAddress::LocalHostIPv6, f.port);
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("::1"));
+    QCOMPARE(f.targets.find("PC-06", Qt::CaseSensitive)->FIPAddress, QByteArray("::1"));
+}
+
+void TestNet::reentrantHandlerSeesDatagramsInOrder() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QList<QByteArray> seen;
+    int depth = 0;
+    int deepest = 0;
+    constexpr int kCount = 40;
+    QObject::connect(&f.endpoint, &TUdpEndpoint::datagramReceived, [&](const QByteArray& text) {
+        ++depth;
+        deepest = std::max(deepest, depth);
+        seen << text;
+        if (seen.size() == 1) {
+            // The rest arrive while this handler lets pending events run.
+            for (int i = 1; i < kCount; ++i)
+                f.peer.send("PC-04:KVPALAVERODATA:" + QByteArray::number(i), f.port);
+        }
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        --depth;
+    });
+    f.peer.send("PC-04:KVPALAVERODATA:0", f.port);
+    QTRY_COMPARE(seen.size(), kCount);
+    QCOMPARE(deepest, 1);
+    for (int i = 0; i < kCount; ++i)
+        QCOMPARE(seen.at(i), "PC-04:KVPALAVERODATA:" + QByteArray::number(i));
+}
+
+void TestNet::closeInsideHandler() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    int handled = 0;
+    QObject::connect(&f.endpoint, &TUdpEndpoint::datagramReceived, [&] {
+        ++handled;
+        f.endpoint.close();
+    });
+    f.peer.send("PC-04:KVPALAVERODATA:1", f.port);
+    f.peer.send("PC-04:KVPALAVERODATA:2", f.port);
+    QTRY_COMPARE(handled, 1);
+    QTest::qWait(50);
+    QCOMPARE(handled, 1);
+    QVERIFY(!f.endpoint.isOpen());
+    QVERIFY(f.endpoint.open());
+    QVERIFY(f.deliver("PC-04:KVPALAVERODATA:3"));
+}
+
+// ---------------------------------------------------------------- target list
+
+void TestNet::targetOrder_data() {
+    QTest::addColumn<QList<QByteArray>>("added");
+    QTest::addColumn<QList<QByteArray>>("order");
+    QTest::newRow("case ignored") << QList<QByteArray>{"beta", "Alpha", "Charlie", "<Gruppe>"}
+                                  << QList<QByteArray>{"<Gruppe>", "Alpha", "beta", "Charlie"};
+    QTest::newRow("differing in case only")
+        << QList<QByteArray>{"PC-04", "pc-04", "PC-03"} << QList<QByteArray>{"PC-03", "PC-04", "pc-04"};
+    QTest::newRow("own name and repeats")
+        << QList<QByteArray>{"PC-TEST", "b", "a", "b", "PC-TEST"} << QList<QByteArray>{"a", "b"};
+    // Case folded, then by code point: letters beyond ASCII come after "Z".
+    QTest::newRow("umlaut") << QList<QByteArray>{"\xe4rger", "Zeta", "\xc4rger", "Aal"}
+                            << QList<QByteArray>{"Aal", "Zeta", "\xe4rger", "\xc4rger"};
+    QTest::newRow("digits") << QList<QByteArray>{"PC-10", "PC-2", "PC-1"}
+                            << QList<QByteArray>{"PC-1", "PC-10", "PC-2"};
+}
+
+void TestNet::targetOrder() {
+    QFETCH(QList<QByteArray>, added);
+    QFETCH(QList<QByteArray>, order);
+    TTargetList list("PC-TEST");
+    for (const QByteArray& name : added)
+        list.AddRemoteComputer(name, "10.0.0.1");
+    QCOMPARE(list.texts(), order);
+}
+
+void TestNet::targetRules() {
+    TTargetList list("PC-TEST");
+    QVERIFY(!list.AddRemoteComputer("PC-TEST", "10.0.0.1"));
+    QVERIFY(list.AddRemoteComputer("pc-test", "10.0.0.1")); // another computer: case counts
+    QVERIFY(list.AddRemoteComputer("PC-04", "10.0.0.4"));
+    QVERIFY(!list.AddRemoteComputer("PC-04", "10.0.0.99"));
+    QCOMPARE(list.find("PC-04", Qt::CaseSensitive)->FIPAddress, QByteArray("10.0.0.4"));
+    QVERIFY(!list.RemoveRemoteComputer("pc-04"));
+    QVERIFY(!list.RemoveRemoteComputer("Unknown"));
+    QCOMPARE(list.count(), 2);
+    QVERIFY(list.RemoveRemoteComputer("PC-04"));
+    QCOMPARE(list.texts(), QList<QByteArray>{"pc-test"});
+    QVERIFY(list.AddRemoteComputer("PC-04", "10.0.0.99")); // removed, so added anew
+    QCOMPARE(list.find("PC-04", Qt::CaseSensitive)->FIPAddress, QByteArray("10.0.0.99"));
+    QVERIFY(list.AddRemoteComputer("<Team>", QByteArray()));
+    QCOMPARE(list.find("<Team>", Qt::CaseSensitive)->FIPAddress, QByteArray());
+    list.removeAt(0);
+    QCOMPARE(list.texts(), (QList<QByteArray>{"PC-04", "pc-test"}));
+}
+
+void TestNet::targetLookup() {
+    TTargetList list("ME");
+    list.AddRemoteComputer("pc-04", "10.0.0.1");
+    list.AddRemoteComputer("PC-04", "10.0.0.2");
+    list.AddRemoteComputer("B\xfcro", "10.0.0.3");
+    QCOMPARE(list.find("PC-04", Qt::CaseSensitive)->FIPAddress, QByteArray("10.0.0.2"));
+    QCOMPARE(list.find("pc-04", Qt::CaseSensitive)->FIPAddress, QByteArray("10.0.0.1"));
+    QCOMPARE(list.find("Pc-04", Qt::CaseInsensitive)->FIPAddress, QByteArray("10.0.0.1")); // first shown
+    QCOMPARE(list.find("B\xdcRO", Qt::CaseInsensitive)->FIPAddress, QByteArray("10.0.0.3"));
+    QVERIFY(!list.find("Pc-04", Qt::CaseSensitive));
+    QVERIFY(!list.find("PC-05", Qt::CaseInsensitive));
+    QVERIFY(!list.find("", Qt::CaseInsensitive));
+    QCOMPARE(list.textAt(5), QByteArray());
+    QVERIFY(!list.dataAt(-1));
+}
+
+void TestNet::targetModel() {
+    TTargetList list("ME");
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy inserted(&list, &QAbstractItemModel::rowsInserted);
+    list.AddRemoteComputer("b", "1");
+    list.AddRemoteComputer("B\xfcro", "2");
+    list.AddRemoteComputer("a", "3");
+    QCOMPARE(inserted.count(), 3);
+    QCOMPARE(inserted.last().at(1).toInt(), 0); // "a" went to the top
+    QCOMPARE(list.rowCount(), 3);
+    QCOMPARE(list.data(list.index(2), Qt::DisplayRole).toString(), QStringLiteral("Büro"));
+    QCOMPARE(list.data(list.index(2), Qt::EditRole).toString(), QStringLiteral("Büro"));
+    QVERIFY(!list.data(list.index(2), Qt::DecorationRole).isValid());
+    list.RemoveRemoteComputer("b");
+    QCOMPARE(list.rowCount(), 2);
+}
+
+void TestNet::targetLogsRemoteAddress() {
+    QLoggingCategory::setFilterRules(QStringLiteral("palavero.net.debug=true"));
+    TTargetList list("ME");
+    QTest::ignoreMessage(QtDebugMsg, "Remote IP: 10.0.0.7");
+    list.AddRemoteComputer("PC-07", "10.0.0.7");
+    QLoggingCategory::setFilterRules(QString());
+}
+
+// ---------------------------------------------------------------- presence
+
+void TestNet::connectIsAnsweredWithOneRefresh() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROCONNECT:"));
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"PC-04"});
+    QCOMPARE(f.targets.find("PC-04", Qt::CaseSensitive)->FIPAddress, QByteArray("127.0.0.2"));
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROREFRESH:"});
+    // A second connect from the same computer is answered again; the list stays.
+    QVERIFY(f.deliver("PC-04:KVPALAVEROCONNECT:"));
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROREFRESH:"});
+    QCOMPARE(f.targets.count(), 1);
+}
+
+void TestNet::refreshIsNotAnswered() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"PC-04"});
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::ownConnectAddsNothingButIsAnswered() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-TEST:KVPALAVEROCONNECT:"));
+    QCOMPARE(f.targets.count(), 0);
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROREFRESH:"});
+}
+
+void TestNet::disconnectRemovesSender() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    QVERIFY(f.deliver("pc-04:KVPALAVEROREFRESH:"));
+    QVERIFY(f.deliver("PC-04:KVPALAVERODISCONNECT:"));
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"pc-04"});
+    QVERIFY(f.deliver("PC-09:KVPALAVERODISCONNECT:")); // unknown: nothing happens
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"pc-04"});
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::addressFixedOnFirstSight() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    QUdpSocket elsewhere;
+    QVERIFY(elsewhere.bind(QHostAddress(QStringLiteral("127.0.0.3")), 0));
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    elsewhere.writeDatagram("PC-04:KVPALAVEROCONNECT:", QHostAddress::LocalHost, f.port);
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.3"));
+    QCOMPARE(f.targets.find("PC-04", Qt::CaseSensitive)->FIPAddress, QByteArray("127.0.0.2"));
+}
+
+void TestNet::startUdp() {
+    TNetFixture f;
+    QVERIFY(f.presence.TimerStartUdpTimer(f.port));
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.endpoint.port(), f.port);
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:"});
+    QVERIFY(f.boxes.boxes.isEmpty());
+    // Running it again closes and reopens on the same port.
+    QVERIFY(f.presence.TimerStartUdpTimer(f.port));
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+}
+
+void TestNet::startUdpOnTakenPort() {
+    TNetFixture f;
+    auto blocker = std::make_unique<QUdpSocket>();
+    QVERIFY(blocker->bind(QHostAddress::AnyIPv4, f.port, QAbstractSocket::DontShareAddress));
+    QVERIFY(!f.presence.TimerStartUdpTimer(f.port));
+    QVERIFY(!f.endpoint.isOpen());
+    QCOMPARE(f.boxes.texts(),
+             QStringList{QStringLiteral("UDP-Verbindung auf Port %1 kann nicht eingerichtet werden.").arg(f.port)});
+    QVERIFY(f.wire.take().isEmpty());
+    // Later announcements fail silently, then open the endpoint once the port is free.
+    f.presence.AnnouncePresence(true);
+    QCOMPARE(f.boxes.boxes.size(), 1);
+    blocker.reset();
+    f.presence.AnnouncePresence(true);
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.endpoint.port(), f.port);
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:"});
+    QCOMPARE(f.boxes.boxes.size(), 1);
+}
+
+void TestNet::anmelden() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    f.presence.Anmelden1Click();
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:"});
+    QCOMPARE(f.targets.count(), 1); // nothing reset
+}
+
+void TestNet::loneliness() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QCOMPARE(f.presence.lonelinessTimer().interval(), 10000);
+    QVERIFY(!f.presence.lonelinessTimer().isActive());
+    f.presence.startLonelinessTimer();
+    QVERIFY(f.presence.lonelinessTimer().isActive());
+
+    f.presence.TimerCheckLonelinessTimer();
+    f.presence.TimerCheckLonelinessTimer();
+    QCOMPARE(f.wire.take(), (QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:", "PC-TEST:KVPALAVEROCONNECT:"}));
+    QVERIFY(f.presence.lonelinessTimer().isActive());
+
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+    f.presence.TimerCheckLonelinessTimer();
+    QVERIFY(!f.presence.lonelinessTimer().isActive());
+    QVERIFY(f.wire.take().isEmpty());
+
+    // Stopped for good, even when the peer leaves.
+    QVERIFY(f.deliver("PC-04:KVPALAVERODISCONNECT:"));
+    QCOMPARE(f.targets.count(), 0);
+    f.presence.startLonelinessTimer();
+    QVERIFY(!f.presence.lonelinessTimer().isActive());
+    f.presence.TimerCheckLonelinessTimer();
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::lonelinessStopsForGroups() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    f.targets.AddRemoteComputer("<Team>", QByteArray());
+    f.presence.startLonelinessTimer();
+    emit f.presence.lonelinessTimer().timeout({}); // as the timer fires
+    QVERIFY(!f.presence.lonelinessTimer().isActive());
+    QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::sessionLockAndUnlock_data() {
+    QTest::addColumn<bool>("console");
+    QTest::newRow("lock and unlock") << false;
+    QTest::newRow("console disconnect and connect") << true;
+}
+
+void TestNet::sessionLockAndUnlock() {
+    QFETCH(bool, console);
+    TNetFixture f;
+    TFakeSessionMonitor monitor;
+    TFakeSystemInfo system;
+    f.presence.attachSession(monitor, system);
+    QVERIFY(f.start());
+    QVERIFY(f.deliver("PC-04:KVPALAVEROREFRESH:"));
+
+    console ? emit monitor.consoleDisconnected() : emit monitor.sessionLocked();
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:"});
+    QVERIFY(!f.endpoint.isOpen());
+    // Already closed: nothing more to withdraw.
+    console ? emit monitor.consoleDisconnected() : emit monitor.sessionLocked();
+    QVERIFY(f.wire.take().isEmpty());
+    QVERIFY(!f.endpoint.isOpen());
+
+    console ? emit monitor.consoleConnected() : emit monitor.sessionUnlocked();
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.endpoint.port(), f.port);
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:"});
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"PC-04"});
+    QCOMPARE(f.presence.userName(), QStringLiteral("tester"));
+    QVERIFY(f.deliver("PC-05:KVPALAVEROREFRESH:"));
+}
+
+void TestNet::suspendAndResume() {
+    TNetFixture f;
+    TFakeSessionMonitor monitor;
+    TFakeSystemInfo system;
+    f.presence.attachSession(monitor, system);
+    QVERIFY(f.start());
+    emit monitor.suspending();
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:"});
+    QVERIFY(f.endpoint.isOpen());
+    emit monitor.resumed();
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROCONNECT:"});
+    QVERIFY(f.endpoint.isOpen());
+}
+
+void TestNet::sessionEnding() {
+    TNetFixture f;
+    TFakeSessionMonitor monitor;
+    TFakeSystemInfo system;
+    f.presence.attachSession(monitor, system);
+    QVERIFY(f.start());
+    QStringList status;
+    QObject::connect(&f.presence, &TPresence::statusText, [&](const QString& s) {
+        status << s;
+        QVERIFY(f.wire.take().isEmpty()); // the text comes before the datagram
+    });
+    emit monitor.sessionEnding();
+    QCOMPARE(status, QStringList{"Sending Logout Message"});
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:"});
+}
+
+void TestNet::userChange() {
+    TNetFixture f;
+    TFakeSessionMonitor monitor;
+    TFakeSystemInfo system;
+    f.presence.attachSession(monitor, system);
+    QVERIFY(f.start());
+
+    f.presence.CheckUserChange(QStringLiteral("tester"));
+    QVERIFY(f.endpoint.isOpen());
+    QVERIFY(f.wire.take().isEmpty());
+
+    f.presence.CheckUserChange(QStringLiteral("Tester")); // compared exactly
+    QVERIFY(!f.endpoint.isOpen());
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:"});
+    QCOMPARE(f.presence.userName(), QStringLiteral("Tester"));
+
+    // An unlock by another user while open: withdraw, close, reopen, announce.
+    QVERIFY(f.endpoint.open());
+    system.user = QStringLiteral("anna");
+    emit monitor.sessionUnlocked();
+    QCOMPARE(f.wire.take(), (QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:", "PC-TEST:KVPALAVEROCONNECT:"}));
+    QVERIFY(f.endpoint.isOpen());
+    QCOMPARE(f.presence.userName(), QStringLiteral("anna"));
+}
+
+PALAVERO_TEST_GUILESS_MAIN(TestNet)
+#include "tst_net.moc"

@@ -6,9 +6,11 @@
 #include "platform/linux/LinuxFirewall.h"
 #include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
+#include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtDesktop.h"
 #include "platform/linux/QtSound.h"
+#include "platform/linux/UnixTerminationSignals.h"
 #include "platform/linux/XdgAutostart.h"
 #endif
 
@@ -24,6 +26,8 @@ std::unique_ptr<TPlatform> CreatePlatform() {
     p->desktop = std::make_unique<TQtDesktop>();
     p->autostart = std::make_unique<TXdgAutostart>();
     p->sound = std::make_unique<TQtSound>();
+    p->singleInstance = std::make_unique<TLocalSocketSingleInstance>();
+    p->terminationSignals = std::make_unique<TUnixTerminationSignals>();
     return p;
 #endif
 }

@@ -5,8 +5,10 @@
 #include "platform/Firewall.h"
 #include "platform/NetworkInfo.h"
 #include "platform/SessionMonitor.h"
+#include "platform/SingleInstance.h"
 #include "platform/Sound.h"
 #include "platform/SystemInfo.h"
+#include "platform/TerminationSignals.h"
 
 #include <memory>
 
@@ -19,6 +21,10 @@ struct TPlatform {
     std::unique_ptr<IDesktop> desktop;
     std::unique_ptr<IAutostart> autostart;
     std::unique_ptr<ISound> sound;
+    // "PALAVERO.MUTEX": one instance per user; call tryBecomePrimary() first.
+    std::unique_ptr<TSingleInstance> singleInstance;
+    // Requests of the system to end the program (SIGTERM, SIGINT, SIGHUP).
+    std::unique_ptr<TTerminationSignals> terminationSignals;
 };
 
 // The services of the system the program runs on.

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "platform/SingleInstance.h"
+
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// Single instance through a local socket: the primary instance listens on
+// "PALAVERO.MUTEX" in the user's runtime folder ($XDG_RUNTIME_DIR, else the
+// temporary folder with the user id in the name), readable and writable by the
+// user only. A second start connects and sends a show request. A socket left
+// behind by an instance that was killed (nobody accepts) is removed.
+class TLocalSocketSingleInstance : public TSingleInstance {
+    Q_OBJECT
+public:
+    explicit TLocalSocketSingleInstance(QObject* parent = nullptr);
+    // For tests: a socket at the given full path.
+    explicit TLocalSocketSingleInstance(const QString& socketPath, QObject* parent = nullptr);
+    ~TLocalSocketSingleInstance() override;
+
+    bool tryBecomePrimary() override;
+    bool sendShowRequest() override;
+    bool isPrimary() const override { return FPrimary; }
+
+    QString socketPath() const { return FSocketPath; }
+    // The socket path for the given name: "$XDG_RUNTIME_DIR/<name>", or
+    // "<temporary folder>/<name>-<user id>" without a usable runtime folder.
+    static QString defaultSocketPath(const QString& name = QStringLiteral("PALAVERO.MUTEX"));
+
+    // The bytes of a show request.
+    static QByteArray showRequestBytes();
+    static constexpr int TimeoutMs = 2000;
+
+private:
+    enum class TProbe { Nobody, Answered, Stale };
+    TProbe probe() const;
+    void onNewConnection();
+    void onClientReadable(QLocalSocket* client);
+
+    QString FSocketPath;
+    QLocalServer* FServer = nullptr;
+    bool FPrimary = false;
+};

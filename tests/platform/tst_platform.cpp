@@ -1,0 +1,671 @@
+#include "common/TestMain.h"
+
+#include "platform/linux/LocalSocketSingleInstance.h"
+#include "platform/linux/LogindSessionMonitor.h"
+#include "platform/linux/QtSound.h"
+#include "platform/linux/UnixTerminationSignals.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QMediaDevices>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <memory>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// One channel of rendered samples as values in [-1, 1].
+QList<double> ChannelValues(const QByteArray& data, const QAudioFormat& format, int channel = 0) {
+    QList<double> values;
+    const int frameBytes = format.bytesPerFrame();
+    const int sampleBytes = format.bytesPerSample();
+    for (qsizetype pos = qsizetype(channel) * sampleBytes; pos + sampleBytes <= data.size(); pos += frameBytes)
+        values << double(format.normalizedSampleValue(data.constData() + pos));
+    return values;
+}
+
+QAudioFormat Format(int rate, int channels, QAudioFormat::SampleFormat sampleFormat) {
+    QAudioFormat format;
+    format.setSampleRate(rate);
+    format.setChannelCount(channels);
+    format.setSampleFormat(sampleFormat);
+    return format;
+}
+
+int ZeroCrossings(const QList<double>& values) {
+    int crossings = 0;
+    for (qsizetype i = 1; i < values.size(); ++i)
+        if ((values[i - 1] < 0) != (values[i] < 0))
+            ++crossings;
+    return crossings;
+}
+
+// Leaves a socket file at path that nobody listens on, as a killed instance would.
+bool LeaveDeadSocket(const QString& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr = {};
+    addr.sun_family = AF_UNIX;
+    const QByteArray native = QFile::encodeName(path);
+    std::memcpy(addr.sun_path, native.constData(), std::min<size_t>(native.size(), sizeof addr.sun_path - 1));
+    const bool ok = ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Has a child process listen on path and kills it with SIGKILL, so that the
+// socket file stays behind.
+bool LeaveSocketOfKilledProcess(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    int ready[2];
+    if (::pipe(ready) != 0)
+        return false;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr = {};
+        addr.sun_family = AF_UNIX;
+        std::memcpy(addr.sun_path, native.constData(), std::min<size_t>(native.size(), sizeof addr.sun_path - 1));
+        char ok = (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(fd, 4) == 0);
+        (void)!::write(ready[1], &ok, 1);
+        for (;;)
+            ::pause();
+    }
+    ::close(ready[1]);
+    char ok = 0;
+    const bool got = ::read(ready[0], &ok, 1) == 1;
+    ::close(ready[0]);
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    return got && ok;
+}
+
+volatile sig_atomic_t gPreviousHandlerCalls = 0;
+extern "C" void CountingHandler(int) {
+    gPreviousHandlerCalls = gPreviousHandlerCalls + 1;
+}
+
+// The seven signals of the session monitor, by name.
+struct TMonitorSpies {
+    explicit TMonitorSpies(TSessionMonitor* m) {
+        spies.emplace_back("sessionLocked", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionLocked));
+        spies.emplace_back("sessionUnlocked", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionUnlocked));
+        spies.emplace_back("consoleDisconnected",
+                           std::make_unique<QSignalSpy>(m, &TSessionMonitor::consoleDisconnected));
+        spies.emplace_back("consoleConnected", std::make_unique<QSignalSpy>(m, &TSessionMonitor::consoleConnected));
+        spies.emplace_back("suspending", std::make_unique<QSignalSpy>(m, &TSessionMonitor::suspending));
+        spies.emplace_back("resumed", std::make_unique<QSignalSpy>(m, &TSessionMonitor::resumed));
+        spies.emplace_back("sessionEnding", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionEnding));
+    }
+    int count(const QString& name) const {
+        for (const auto& [n, spy] : spies)
+            if (n == name)
+                return int(spy->count());
+        return -1;
+    }
+    // "name=count" for every signal that fired, for readable failures.
+    QString fired() const {
+        QStringList parts;
+        for (const auto& [n, spy] : spies)
+            if (spy->count() > 0)
+                parts << QStringLiteral("%1=%2").arg(n).arg(spy->count());
+        return parts.join(QLatin1Char(' '));
+    }
+    std::vector<std::pair<QString, std::unique_ptr<QSignalSpy>>> spies;
+};
+
+} // namespace
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+
+    // Tone rendering and output
+    void renderTones_data();
+    void renderTones();
+    void renderTonesEdgeCases();
+    void soundNeverBlocksOrHangs();
+
+    // Single instance
+    void singleInstanceShowRequest();
+    void singleInstanceIgnoresForeignRequests();
+    void singleInstanceStaleSocket_data();
+    void singleInstanceStaleSocket();
+    void singleInstanceSocketIsPrivate();
+    void singleInstanceDefaultPath();
+
+    // Termination signals
+    void terminationSignals_data();
+    void terminationSignals();
+    void terminationSignalsRestorePreviousHandlers();
+
+    // Session monitor against a private bus and a fake logind
+    void sessionEvents_data();
+    void sessionEvents();
+    void sessionEventsFromStandardInput();
+    void fakeLogindRejectsUnknownCommands();
+    void sessionFoundThroughSessionId();
+    void powerEventsWithoutSession();
+    void unavailableWithoutLogind();
+    void unavailableOnUnreachableBus();
+
+private:
+    bool startFakeLogind(const QStringList& args = {});
+    void stopFakeLogind();
+    QDBusMessage emitCommand(const QString& command);
+    // Sends command, then a sentinel command; returns once the sentinel's signal
+    // arrived, so that everything the command caused has arrived too.
+    bool emitAndSettle(TLogindSessionMonitor& monitor, TMonitorSpies& spies, const QString& command,
+                       const QString& expected);
+
+    QTemporaryDir FDir;
+    QProcess FBusDaemon;
+    std::unique_ptr<QProcess> FFakeLogind;
+};
+
+void TestPlatform::initTestCase() {
+    QVERIFY(FDir.isValid());
+    const QString socket = QDir(FDir.path()).filePath("system_bus_socket");
+    FBusDaemon.setProgram(QStringLiteral("dbus-daemon"));
+    FBusDaemon.setArguments({QStringLiteral("--config-file=" SYSTEM_BUS_CONF),
+                             QStringLiteral("--address=unix:path=") + socket, QStringLiteral("--print-address=1"),
+                             QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    FBusDaemon.start();
+    if (!FBusDaemon.waitForStarted(5000))
+        QSKIP("dbus-daemon is not installed; the session monitor cases need it");
+    QTRY_VERIFY_WITH_TIMEOUT(FBusDaemon.canReadLine() || FBusDaemon.state() != QProcess::Running, 10000);
+    const QByteArray address = FBusDaemon.readLine().trimmed();
+    QVERIFY2(!address.isEmpty(), FBusDaemon.readAllStandardError().constData());
+    // Every QDBusConnection::systemBus() of this process is now the private bus.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", address);
+    QVERIFY(QDBusConnection::systemBus().isConnected());
+}
+
+void TestPlatform::cleanupTestCase() {
+    stopFakeLogind();
+    if (FBusDaemon.state() != QProcess::NotRunning) {
+        FBusDaemon.terminate();
+        if (!FBusDaemon.waitForFinished(5000))
+            FBusDaemon.kill();
+        FBusDaemon.waitForFinished(5000);
+    }
+}
+
+// --- Tones -----------------------------------------------------------------
+
+void TestPlatform::renderTones_data() {
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QAudioFormat::SampleFormat>("sampleFormat");
+    QTest::newRow("22050 Hz mono 16 bit") << 22050 << 1 << QAudioFormat::Int16;
+    QTest::newRow("48000 Hz stereo float") << 48000 << 2 << QAudioFormat::Float;
+    QTest::newRow("44100 Hz stereo 32 bit") << 44100 << 2 << QAudioFormat::Int32;
+    QTest::newRow("8000 Hz mono 8 bit") << 8000 << 1 << QAudioFormat::UInt8;
+}
+
+// The arrival signal: 400, 430 and 460 Hz, 25 ms each.
+void TestPlatform::renderTones() {
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+    QFETCH(QAudioFormat::SampleFormat, sampleFormat);
+    const QAudioFormat format = Format(rate, channels, sampleFormat);
+    const QList<TTone> tones = {{400, 25}, {430, 25}, {460, 25}};
+    const QByteArray data = RenderTones(tones, format);
+
+    const qsizetype framesPerTone = qsizetype(rate) * 25 / 1000;
+    QCOMPARE(data.size(), 3 * framesPerTone * format.bytesPerFrame());
+
+    // 8-bit samples are coarse, and mapping them to [-1, 1] is off by up to two steps.
+    const double quantum = sampleFormat == QAudioFormat::UInt8 ? 0.02 : 1e-4;
+    for (int c = 0; c < channels; ++c) {
+        const QList<double> values = ChannelValues(data, format, c);
+        QCOMPARE(values.size(), 3 * framesPerTone);
+        for (int t = 0; t < 3; ++t) {
+            const QList<double> tone = values.mid(t * framesPerTone, framesPerTone);
+            // A sine of f Hz crosses zero 2 f times a second: 20, 21.5 and 23 times in 25 ms.
+            const double expected = 2.0 * tones[t].frequencyHz * 25 / 1000;
+            const int crossings = ZeroCrossings(tone);
+            QVERIFY2(std::abs(crossings - expected) <= 2.0,
+                     qPrintable(QStringLiteral("tone %1: %2 zero crossings").arg(t).arg(crossings)));
+            double peak = 0;
+            for (double v : tone)
+                peak = std::max(peak, std::abs(v));
+            QVERIFY2(peak <= 0.5 + quantum, qPrintable(QString::number(peak)));
+            QVERIFY2(peak >= 0.45, qPrintable(QString::number(peak)));
+            // Faded edges: no click at the start or end of a tone.
+            QVERIFY2(std::abs(tone.constFirst()) <= 0.05 + quantum, qPrintable(QString::number(tone.constFirst())));
+            QVERIFY2(std::abs(tone.constLast()) <= 0.05 + quantum, qPrintable(QString::number(tone.constLast())));
+        }
+    }
+    if (channels == 2)
+        QCOMPARE(ChannelValues(data, format, 0), ChannelValues(data, format, 1));
+}
+
+void TestPlatform::renderTonesEdgeCases() {
+    const QAudioFormat format = TQtSound::preferredToneFormat();
+    QCOMPARE(format.sampleRate(), 22050);
+    QCOMPARE(format.channelCount(), 1);
+    QCOMPARE(format.sampleFormat(), QAudioFormat::Int16);
+
+    QVERIFY(RenderTones({}, format).isEmpty());
+    QVERIFY(RenderTones({{400, 0}}, format).isEmpty());
+    QVERIFY(RenderTones({{400, -5}}, format).isEmpty());
+    QVERIFY(RenderTones({{400, 25}}, QAudioFormat()).isEmpty());
+
+    // 0 Hz is a pause of the given length.
+    const QByteArray silence = RenderTones({{0, 10}}, format);
+    QCOMPARE(silence.size(), qsizetype(220 * 2));
+    QCOMPARE(silence.count('\0'), silence.size());
+
+    // A tone too short for a full fade still starts and ends quietly.
+    const QList<double> blip = ChannelValues(RenderTones({{1000, 1}}, format), format);
+    QCOMPARE(blip.size(), 22);
+    QVERIFY(std::abs(blip.constFirst()) < 0.01);
+    QVERIFY(std::abs(blip.constLast()) < 0.01);
+}
+
+// With or without an audio device: playing returns at once, ends by itself and
+// never reports an error.
+void TestPlatform::soundNeverBlocksOrHangs() {
+    TQtSound sound;
+    const bool hasDevice = !QMediaDevices::defaultAudioOutput().isNull();
+    sound.playTones({{400, 25}, {430, 25}, {460, 25}});
+    if (!hasDevice)
+        QVERIFY(!sound.isPlaying());
+    // While the signal sounds a new one is ignored; either way it ends by itself.
+    sound.playTones({{400, 25}});
+    QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 10000);
+
+    sound.playTones({});
+    QVERIFY(!sound.isPlaying());
+
+    sound.playFile(QDir(FDir.path()).filePath("missing.wav"));
+    sound.playFile(QString());
+    // A file that is no sound at all.
+    QFile junk(QDir(FDir.path()).filePath("junk.wav"));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write("not a wave file");
+    junk.close();
+    sound.playFile(junk.fileName());
+    QTest::qWait(50);
+    QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 10000);
+}
+
+// --- Single instance -------------------------------------------------------
+
+void TestPlatform::singleInstanceShowRequest() {
+    const QString path = QDir(FDir.path()).filePath("instance.sock");
+    TLocalSocketSingleInstance first(path);
+    QSignalSpy shown(&first, &TSingleInstance::showRequested);
+    QVERIFY(first.tryBecomePrimary());
+    QVERIFY(first.isPrimary());
+    QVERIFY(first.tryBecomePrimary()); // asking again changes nothing
+
+    TLocalSocketSingleInstance second(path);
+    QVERIFY(!second.tryBecomePrimary());
+    QVERIFY(!second.isPrimary());
+    QVERIFY(second.sendShowRequest());
+    QTRY_COMPARE(shown.count(), 1);
+
+    // A third start asks again.
+    TLocalSocketSingleInstance third(path);
+    QVERIFY(!third.tryBecomePrimary());
+    QVERIFY(third.sendShowRequest());
+    QTRY_COMPARE(shown.count(), 2);
+}
+
+void TestPlatform::singleInstanceIgnoresForeignRequests() {
+    const QString path = QDir(FDir.path()).filePath("foreign.sock");
+    TLocalSocketSingleInstance first(path);
+    QSignalSpy shown(&first, &TSingleInstance::showRequested);
+    QVERIFY(first.tryBecomePrimary());
+
+    for (const QByteArray& junk : {QByteArray("HELLO\n"), QByteArray(200, 'x'), QByteArray("SHOW")}) {
+        QLocalSocket socket;
+        socket.connectToServer(path);
+        QVERIFY(socket.waitForConnected(2000));
+        socket.write(junk);
+        QVERIFY(socket.waitForBytesWritten(2000));
+        socket.disconnectFromServer();
+    }
+    // A real request after the junk: exactly one signal, and only for it.
+    TLocalSocketSingleInstance second(path);
+    QVERIFY(second.sendShowRequest());
+    QTRY_COMPARE(shown.count(), 1);
+    QTest::qWait(50);
+    QCOMPARE(shown.count(), 1);
+}
+
+void TestPlatform::singleInstanceStaleSocket_data() {
+    QTest::addColumn<int>("kind");
+    QTest::newRow("socket file with nobody listening") << 0;
+    QTest::newRow("socket of a killed process") << 1;
+    QTest::newRow("plain file at the path") << 2;
+}
+
+void TestPlatform::singleInstanceStaleSocket() {
+    QFETCH(int, kind);
+    const QString path = QDir(FDir.path()).filePath(QStringLiteral("stale%1.sock").arg(kind));
+    switch (kind) {
+    case 0:
+        QVERIFY(LeaveDeadSocket(path));
+        break;
+    case 1:
+        QVERIFY(LeaveSocketOfKilledProcess(path));
+        break;
+    default: {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        break;
+    }
+    }
+    QVERIFY(QFileInfo::exists(path));
+
+    TLocalSocketSingleInstance instance(path);
+    QSignalSpy shown(&instance, &TSingleInstance::showRequested);
+    QVERIFY(instance.tryBecomePrimary());
+    // And it really serves: a later start reaches it.
+    TLocalSocketSingleInstance later(path);
+    QVERIFY(!later.tryBecomePrimary());
+    QVERIFY(later.sendShowRequest());
+    QTRY_COMPARE(shown.count(), 1);
+}
+
+void TestPlatform::singleInstanceSocketIsPrivate() {
+    const QString path = QDir(FDir.path()).filePath("private.sock");
+    {
+        TLocalSocketSingleInstance instance(path);
+        QVERIFY(instance.tryBecomePrimary());
+        const QFileDevice::Permissions perms = QFileInfo(path).permissions();
+        QVERIFY(perms & QFileDevice::WriteOwner);
+        QCOMPARE(perms & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                          QFileDevice::WriteOther),
+                 QFileDevice::Permissions());
+    }
+    // The primary instance removes its socket when it ends; the next start is primary.
+    QVERIFY(!QFileInfo::exists(path));
+    TLocalSocketSingleInstance next(path);
+    QVERIFY(next.tryBecomePrimary());
+}
+
+void TestPlatform::singleInstanceDefaultPath() {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    QVERIFY(!runtime.isEmpty());
+    QCOMPARE(TLocalSocketSingleInstance::defaultSocketPath(),
+             QDir(QString::fromLocal8Bit(runtime)).filePath("PALAVERO.MUTEX"));
+    TLocalSocketSingleInstance instance;
+    QCOMPARE(instance.socketPath(), TLocalSocketSingleInstance::defaultSocketPath());
+
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString fallback = TLocalSocketSingleInstance::defaultSocketPath();
+    qputenv("XDG_RUNTIME_DIR", runtime);
+    QCOMPARE(fallback, QDir(QDir::tempPath()).filePath(QStringLiteral("PALAVERO.MUTEX-%1").arg(::getuid())));
+}
+
+// --- Termination signals ---------------------------------------------------
+
+void TestPlatform::terminationSignals_data() {
+    QTest::addColumn<int>("signo");
+    QTest::addColumn<bool>("byKill");
+    QTest::newRow("SIGTERM raised") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT raised") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP by kill") << int(SIGHUP) << true;
+    QTest::newRow("SIGTERM by kill") << int(SIGTERM) << true;
+}
+
+void TestPlatform::terminationSignals() {
+    QFETCH(int, signo);
+    QFETCH(bool, byKill);
+    TUnixTerminationSignals signals_;
+    QVERIFY(signals_.isActive());
+    QSignalSpy requested(&signals_, &TTerminationSignals::terminationRequested);
+    if (byKill)
+        QCOMPARE(::kill(::getpid(), signo), 0);
+    else
+        QCOMPARE(::raise(signo), 0);
+    // The process lives on and hears of it on its own thread.
+    QTRY_COMPARE(requested.count(), 1);
+    QCOMPARE(requested.constFirst().constFirst().toInt(), signo);
+
+    // Two in a row give two requests.
+    ::raise(signo);
+    ::raise(signo);
+    QTRY_COMPARE(requested.count(), 3);
+}
+
+void TestPlatform::terminationSignalsRestorePreviousHandlers() {
+    struct sigaction counting = {};
+    counting.sa_handler = CountingHandler;
+    sigemptyset(&counting.sa_mask);
+    struct sigaction saved = {};
+    QCOMPARE(::sigaction(SIGHUP, &counting, &saved), 0);
+    gPreviousHandlerCalls = 0;
+    {
+        TUnixTerminationSignals signals_;
+        QSignalSpy requested(&signals_, &TTerminationSignals::terminationRequested);
+        // Only one object may own the handlers; a second stays inactive.
+        TUnixTerminationSignals second;
+        QVERIFY(!second.isActive());
+        ::raise(SIGHUP);
+        QTRY_COMPARE(requested.count(), 1);
+        QCOMPARE(int(gPreviousHandlerCalls), 0);
+    }
+    ::raise(SIGHUP);
+    QCOMPARE(int(gPreviousHandlerCalls), 1);
+    ::sigaction(SIGHUP, &saved, nullptr);
+
+    // After the first object is gone a new one takes over again.
+    TUnixTerminationSignals again;
+    QVERIFY(again.isActive());
+}
+
+// --- Session monitor -------------------------------------------------------
+
+bool TestPlatform::startFakeLogind(const QStringList& args) {
+    stopFakeLogind();
+    FFakeLogind = std::make_unique<QProcess>();
+    FFakeLogind->setProgram(QStringLiteral(FAKELOGIND_PATH));
+    FFakeLogind->setArguments(args);
+    FFakeLogind->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    FFakeLogind->start();
+    if (!FFakeLogind->waitForStarted(5000))
+        return false;
+    QElapsedTimer timer;
+    timer.start();
+    while (!FFakeLogind->canReadLine() && FFakeLogind->state() == QProcess::Running && timer.elapsed() < 10000)
+        FFakeLogind->waitForReadyRead(200);
+    return FFakeLogind->canReadLine() && FFakeLogind->readLine().trimmed() == "ready";
+}
+
+void TestPlatform::stopFakeLogind() {
+    if (!FFakeLogind)
+        return;
+    if (FFakeLogind->state() != QProcess::NotRunning) {
+        FFakeLogind->write("quit\n");
+        if (!FFakeLogind->waitForFinished(5000)) {
+            FFakeLogind->kill();
+            FFakeLogind->waitForFinished(5000);
+        }
+    }
+    FFakeLogind.reset();
+}
+
+QDBusMessage TestPlatform::emitCommand(const QString& command) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/palavero/test/FakeLogind"),
+        QStringLiteral("org.palavero.test.FakeLogind"), QStringLiteral("Emit"));
+    call << command;
+    // The same connection as the monitor's, so its subscriptions are in place first.
+    return QDBusConnection::systemBus().call(call, QDBus::Block, 5000);
+}
+
+bool TestPlatform::emitAndSettle(TLogindSessionMonitor&, TMonitorSpies& spies, const QString& command,
+                                 const QString& expected) {
+    const bool sentinelIsShutdown = expected != QLatin1String("sessionEnding");
+    const QString sentinel = sentinelIsShutdown ? QStringLiteral("shutdown") : QStringLiteral("sleep 1");
+    const QString sentinelSignal = sentinelIsShutdown ? QStringLiteral("sessionEnding") : QStringLiteral("suspending");
+    const int before = spies.count(sentinelSignal);
+    if (emitCommand(command).type() != QDBusMessage::ReplyMessage)
+        return false;
+    if (emitCommand(sentinel).type() != QDBusMessage::ReplyMessage)
+        return false;
+    // Signals of one sender arrive in order: after the sentinel's, all is there.
+    QElapsedTimer timer;
+    timer.start();
+    while (spies.count(sentinelSignal) == before && timer.elapsed() < 10000)
+        QTest::qWait(10);
+    return spies.count(sentinelSignal) > before;
+}
+
+void TestPlatform::sessionEvents_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("lock") << "lock" << "sessionLocked";
+    QTest::newRow("unlock") << "unlock" << "sessionUnlocked";
+    QTest::newRow("console disconnected") << "active 0" << "consoleDisconnected";
+    QTest::newRow("console connected") << "active 1" << "consoleConnected";
+    QTest::newRow("suspend") << "sleep 1" << "suspending";
+    QTest::newRow("resume") << "sleep 0" << "resumed";
+    QTest::newRow("shutdown") << "shutdown" << "sessionEnding";
+}
+
+void TestPlatform::sessionEvents() {
+    QFETCH(QString, command);
+    QFETCH(QString, expected);
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind());
+
+    TLogindSessionMonitor monitor;
+    QVERIFY(monitor.isAvailable());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.isLookupFinished(), 10000);
+    QVERIFY(monitor.hasSession());
+    QCOMPARE(monitor.sessionPath(), QStringLiteral("/org/freedesktop/login1/session/_31"));
+
+    TMonitorSpies spies(&monitor);
+    QVERIFY(emitAndSettle(monitor, spies, command, expected));
+    QVERIFY2(spies.count(expected) == 1, qPrintable(spies.fired()));
+    // Nothing else fired besides the sentinel.
+    int others = 0;
+    for (const auto& [name, spy] : spies.spies)
+        if (name != expected)
+            others += int(spy->count());
+    QVERIFY2(others == 1, qPrintable(spies.fired()));
+}
+
+void TestPlatform::sessionEventsFromStandardInput() {
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind());
+    TLogindSessionMonitor monitor;
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.isLookupFinished(), 10000);
+    QVERIFY(monitor.hasSession());
+    // Make sure the subscriptions have reached the bus before the fake speaks on its own.
+    TMonitorSpies spies(&monitor);
+    QVERIFY(emitAndSettle(monitor, spies, QStringLiteral("unlock"), QStringLiteral("sessionUnlocked")));
+
+    FFakeLogind->write("lock\nactive 0\nbogus\n");
+    QTRY_COMPARE_WITH_TIMEOUT(spies.count("consoleDisconnected"), 1, 10000);
+    QCOMPARE(spies.count("sessionLocked"), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(FFakeLogind->canReadLine(), 10000);
+    QCOMPARE(FFakeLogind->readLine().trimmed(), QByteArray("done lock"));
+}
+
+void TestPlatform::fakeLogindRejectsUnknownCommands() {
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind());
+    for (const QString& bad : {QStringLiteral("dance"), QStringLiteral("sleep 2"), QStringLiteral("lock now"),
+                               QStringLiteral("")}) {
+        const QDBusMessage reply = emitCommand(bad);
+        QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
+        QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
+    }
+    QCOMPARE(emitCommand(QStringLiteral("lock")).type(), QDBusMessage::ReplyMessage);
+}
+
+// When the process is outside any session, $XDG_SESSION_ID names the session.
+void TestPlatform::sessionFoundThroughSessionId() {
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind({QStringLiteral("--no-session-by-pid")}));
+    const QByteArray saved = qgetenv("XDG_SESSION_ID");
+    qputenv("XDG_SESSION_ID", "31");
+    TLogindSessionMonitor monitor;
+    QSignalSpy finished(&monitor, &TLogindSessionMonitor::lookupFinished);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.isLookupFinished(), 10000);
+    saved.isNull() ? qunsetenv("XDG_SESSION_ID") : qputenv("XDG_SESSION_ID", saved);
+    QVERIFY(monitor.hasSession());
+    QCOMPARE(finished.count(), 1);
+    QCOMPARE(finished.constFirst().constFirst().toBool(), true);
+
+    TMonitorSpies spies(&monitor);
+    QVERIFY(emitAndSettle(monitor, spies, QStringLiteral("lock"), QStringLiteral("sessionLocked")));
+    QCOMPARE(spies.count("sessionLocked"), 1);
+}
+
+// Without the own session, suspend, resume and shutdown still arrive.
+void TestPlatform::powerEventsWithoutSession() {
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind({QStringLiteral("--no-session-by-pid")}));
+    const QByteArray saved = qgetenv("XDG_SESSION_ID");
+    qputenv("XDG_SESSION_ID", "99"); // a session logind does not know
+    TLogindSessionMonitor monitor;
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.isLookupFinished(), 10000);
+    saved.isNull() ? qunsetenv("XDG_SESSION_ID") : qputenv("XDG_SESSION_ID", saved);
+    QVERIFY(monitor.isAvailable());
+    QVERIFY(!monitor.hasSession());
+
+    TMonitorSpies spies(&monitor);
+    QVERIFY(emitAndSettle(monitor, spies, QStringLiteral("lock"), QStringLiteral("sessionLocked")));
+    QVERIFY(emitAndSettle(monitor, spies, QStringLiteral("sleep 1"), QStringLiteral("suspending")));
+    QVERIFY(emitAndSettle(monitor, spies, QStringLiteral("sleep 0"), QStringLiteral("resumed")));
+    QCOMPARE(spies.count("sessionLocked"), 0);
+    QCOMPARE(spies.count("suspending"), 1);
+    QCOMPARE(spies.count("resumed"), 1);
+    QCOMPARE(spies.count("sessionEnding"), 3); // the sentinels
+}
+
+void TestPlatform::unavailableWithoutLogind() {
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    stopFakeLogind();
+    TLogindSessionMonitor monitor;
+    QVERIFY(!monitor.isAvailable());
+    QVERIFY(monitor.isLookupFinished());
+    QVERIFY(!monitor.hasSession());
+}
+
+void TestPlatform::unavailableOnUnreachableBus() {
+    const QString address = QStringLiteral("unix:path=") + QDir(FDir.path()).filePath("nobody-here");
+    const QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("unreachable"));
+    QVERIFY(!bus.isConnected());
+    {
+        TLogindSessionMonitor monitor(bus);
+        TMonitorSpies spies(&monitor);
+        QVERIFY(!monitor.isAvailable());
+        QVERIFY(monitor.isLookupFinished());
+        QCoreApplication::processEvents();
+        QCOMPARE(spies.fired(), QString());
+    }
+    QDBusConnection::disconnectFromBus(QStringLiteral("unreachable"));
+}
+
+PALAVERO_TEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"

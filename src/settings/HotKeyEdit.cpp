@@ -1,0 +1,35 @@
+#include "settings/HotKeyEdit.h"
+
+#include "settings/ShortcutCode.h"
+
+#include <QKeyEvent>
+
+THotKeyEdit::THotKeyEdit(QWidget* parent)
+    : QKeySequenceEdit(parent) {
+    setClearButtonEnabled(true);
+}
+
+quint16 THotKeyEdit::shortcutCode() const {
+    const QKeySequence sequence = keySequence();
+    return sequence.isEmpty() ? 0 : ShortcutCode::fromKeyCombination(sequence[0]);
+}
+
+void THotKeyEdit::setShortcutCode(quint16 code) {
+    const QKeyCombination combination = ShortcutCode::toKeyCombination(code);
+    setKeySequence(combination.key() == Qt::Key(0) ? QKeySequence() : QKeySequence(combination));
+}
+
+void THotKeyEdit::keyPressEvent(QKeyEvent* event) {
+    QKeySequenceEdit::keyPressEvent(event);
+    const QKeySequence typed = keySequence();
+    if (typed.isEmpty())
+        return;
+    // Keep only the combination just typed, with the keypad flag that the base
+    // class drops, and show it as its code reads back.
+    QKeyCombination last = typed[typed.count() - 1];
+    if (event->modifiers().testFlag(Qt::KeypadModifier) && last.key() == Qt::Key(event->key()))
+        last = QKeyCombination(last.keyboardModifiers() | Qt::KeypadModifier, last.key());
+    setShortcutCode(ShortcutCode::fromKeyCombination(last));
+    // The field holds one combination: typing is over.
+    Q_EMIT editingFinished();
+}

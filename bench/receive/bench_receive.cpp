@@ -1,0 +1,123 @@
+// Handles many data datagrams back to back through the real receive path: the
+// receiver, a real message pane in an offscreen application and the log on in a
+// temporary folder. Prints the time for 1 000 and 10 000 messages and their ratio
+// (about 10 when showing a message costs in proportion to the new text only).
+
+#include "messages/MessageLog.h"
+#include "messages/MessageReceiver.h"
+#include "messages/MessageState.h"
+#include "messages/RichEditURL.h"
+#include "platform/Desktop.h"
+#include "platform/MessageBoxes.h"
+#include "platform/Sound.h"
+#include "settings/LiveSettings.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+
+class TQuietBoxes : public IMessageBoxes {
+public:
+    int shown = 0;
+    void show(const QString&, Icon, const QString&) override { ++shown; }
+    bool ask(const QString&, const QString&, Icon) override { return false; }
+};
+
+class TNoDesktop : public IDesktop {
+public:
+    bool openUrl(const QString&) override { return false; }
+    bool openFile(const QString&) override { return false; }
+};
+
+class TSilence : public ISound {
+public:
+    void playTones(const QList<TTone>&) override {}
+    void playFile(const QString&) override {}
+    bool isPlaying() const override { return false; }
+};
+
+// The main window's part in showing a message: the pane, the recipient box, the window.
+class TBenchView : public IReceiveView {
+public:
+    explicit TBenchView(TRichEditURL& pane) : FPane(pane) {}
+    QByteArray recipient;
+    int views = 0;
+    void setRecipientText(const QByteArray& sender) override { recipient = sender; }
+    void setPaneText(const QByteArray& all) override { FPane.setAnsiText(all); }
+    void appendPaneText(const QByteArray& added) override { FPane.appendAnsiText(added); }
+    void showMessageView() override {
+        ++views;
+        if (!FPane.isVisible())
+            FPane.show();
+    }
+    bool showBalloon(const QString&) override { return false; }
+
+private:
+    TRichEditURL& FPane;
+};
+
+struct TRun {
+    qint64 ms = 0;
+    bool ok = false;
+};
+
+TRun run(int count) {
+    QTemporaryDir dir;
+    TSettingsValues settings;
+    settings.history = true;
+    settings.beep = false;
+    TQuietBoxes boxes;
+    TNoDesktop desktop;
+    TSilence sound;
+    TMessageState state;
+    TMessageLog log(settings, boxes, desktop, [&] { return dir.path(); }, state);
+    TRichEditURL pane;
+    pane.resize(600, 400);
+    TBenchView view(pane);
+    TMessageReceiver receiver(view, settings, sound, log, state);
+
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < count; ++i) {
+        const QByteArray payload = "Nachricht Nummer " + QByteArray::number(i) +
+                                   ", siehe www.example.com/seite" + QByteArray::number(i) + " bitte.";
+        receiver.ShowReceivedMessage(payload, "PC-" + QByteArray::number(i % 7));
+        QCoreApplication::processEvents();
+    }
+    TRun result;
+    result.ms = timer.elapsed();
+
+    const QString shown = pane.toPlainText();
+    const QByteArray logged = [&] {
+        QFile f(log.LogFilePath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    const QString last = QStringLiteral("Nachricht Nummer %1,").arg(count - 1);
+    result.ok = boxes.shown == 0 && view.views == count && shown.count(QStringLiteral("Nachricht von ")) == count &&
+                shown.contains(last) && logged.count("Nachricht von ") == count &&
+                logged == state.FReceivedText && pane.links().size() == count;
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    const TRun small = run(1000);
+    const TRun large = run(10000);
+    const double ratio = small.ms > 0 ? double(large.ms) / double(small.ms) : 0.0;
+    std::printf("receive 1000 messages:  %lld ms (%s)\n", static_cast<long long>(small.ms),
+                small.ok ? "all shown and logged" : "MISSING MESSAGES");
+    std::printf("receive 10000 messages: %lld ms (%s)\n", static_cast<long long>(large.ms),
+                large.ok ? "all shown and logged" : "MISSING MESSAGES");
+    std::printf("ratio 10000/1000: %.2f (target <= 11)\n", ratio);
+    return small.ok && large.ok ? 0 : 1;
+}

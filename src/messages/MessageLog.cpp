@@ -1,0 +1,87 @@
+#include "messages/MessageLog.h"
+
+#include "core/Timestamp.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+const QByteArray kCrLf("\r\n");
+} // namespace
+
+TMessageLog::TMessageLog(const ILiveSettings& settings, IMessageBoxes& boxes, IDesktop& desktop,
+                         std::function<QString()> dataDirectory, TMessageState& state)
+    : FSettings(settings), FBoxes(boxes), FDesktop(desktop), FDataDirectory(std::move(dataDirectory)),
+      FState(state), FClock(&Timestamp::nowAnsi) {}
+
+QString TMessageLog::LogFilePath() const {
+    QString dir = FDataDirectory ? FDataDirectory() : QString();
+    if (!dir.endsWith(QLatin1Char('/')))
+        dir += QLatin1Char('/');
+    return dir + QStringLiteral("Palavero.Log");
+}
+
+void TMessageLog::AppendToLog(const QByteArray& entry) {
+    if (!FSettings.historyEnabled())
+        return;
+    const QString path = LogFilePath();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (FErrorBoxOpen)
+            return;
+        FErrorBoxOpen = true;
+        FBoxes.show(QStringLiteral("Fehler beim Öffnen der Log-Datei:") + path);
+        FErrorBoxOpen = false;
+        return;
+    }
+    file.write(entry);
+    file.close();
+}
+
+void TMessageLog::OpenHistory() {
+    const QString path = LogFilePath();
+    if (QFileInfo::exists(path))
+        FDesktop.openFile(path);
+}
+
+void TMessageLog::ConfirmClearHistory() {
+    if (FBoxes.ask(QStringLiteral("History löschen"), QStringLiteral("Alle History-Einträge wirklich löschen?"),
+                   IMessageBoxes::Icon::Question))
+        ClearHistory();
+}
+
+void TMessageLog::ClearHistory() {
+    if (!FBoxes.ask(QStringLiteral("History löschen"), QStringLiteral("Soll die History wirklich gelöscht werden?"),
+                    IMessageBoxes::Icon::Information))
+        return;
+    QFile::remove(LogFilePath());
+    FState.FReceivedText.clear();
+}
+
+QByteArray TMessageLog::timestampText() const {
+    return FClock ? FClock() : Timestamp::nowAnsi();
+}
+
+void TMessageLog::setClock(std::function<QByteArray()> clock) {
+    FClock = std::move(clock);
+}
+
+QByteArray TMessageLog::SentEntry(const QByteArray& recipient, const QByteArray& timestamp, const QByteArray& text) {
+    return QByteArray(37, '*') + kCrLf + "Nachricht an " + recipient + " (" + timestamp + ")" + kCrLf + text + kCrLf;
+}
+
+QByteArray TMessageLog::ReceivedEntry(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text) {
+    return SeparatorLine() + kCrLf + MessageBlock(sender, timestamp, text) + kCrLf;
+}
+
+QByteArray TMessageLog::ContinuationEntry(const QByteArray& text) {
+    return text;
+}
+
+QByteArray TMessageLog::MessageBlock(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text) {
+    return "Nachricht von " + sender + " (" + timestamp + ")" + kCrLf + text;
+}
+
+QByteArray TMessageLog::SeparatorLine() {
+    return QByteArray(39, '_');
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "messages/MessageLog.h"
+#include "messages/MessageState.h"
+#include "platform/Sound.h"
+#include "settings/LiveSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+// What the receiver needs from the main window.
+class IReceiveView {
+public:
+    virtual ~IReceiveView() = default;
+    virtual void setRecipientText(const QByteArray& sender) = 0;
+    virtual void setPaneText(const QByteArray& all) = 0;      // replace the pane's whole text
+    virtual void appendPaneText(const QByteArray& added) = 0; // the pane already shows the text before `added`
+    virtual void showMessageView() = 0;                        // shown without activation, PanelMsg visible
+    virtual bool showBalloon(const QString& text) = 0;         // false when there is no tray icon yet
+};
+
+// Receiving and showing a DATA payload.
+class TMessageReceiver {
+public:
+    TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
+                     TMessageState& state);
+
+    // A whole message, or a continuation ("KVPALAVEROPART" + up to 300 characters)
+    // of the message shown last. Reports nothing.
+    void ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender);
+    // Three short tones when "Ton" is on, then the sound file when "Sound" is on too.
+    void PlayArrivalSignal();
+
+    // Tell the receiver that something else set the pane's text (e.g. "Eingegangene
+    // Nachrichten"): the next message then sets the pane's whole text again.
+    void paneChanged();
+    // Tell the receiver that the pane now shows exactly FPendingText.
+    void paneShowsPending();
+
+private:
+    void updatePane(qsizetype pendingBefore);
+
+    IReceiveView& FView;
+    const ILiveSettings& FSettings;
+    ISound& FSound;
+    TMessageLog& FLog;
+    TMessageState& FState;
+    // Size of FPendingText that the pane shows, as a prefix of FPendingText; -1 when unknown.
+    // FPendingText only grows by appends here, and is emptied elsewhere, so a size
+    // equal to the one at the start of a call means the pane is still in step.
+    qsizetype FPaneShownSize = -1;
+};

@@ -45,13 +45,14 @@ void TMessageLog::OpenHistory() {
 }
 
 void TMessageLog::ConfirmClearHistory() {
-    if (FBoxes.ask(QStringLiteral("History löschen"), QStringLiteral("Alle History-Einträge wirklich löschen?"),
-                   IMessageBoxes::Icon::Question))
+    if (FBoxes.ask(QStringLiteral("History löschen"),
+                   QStringLiteral("Alle History-Einträge wirklich löschen?"), IMessageBoxes::Icon::Question))
         ClearHistory();
 }
 
 void TMessageLog::ClearHistory() {
-    if (!FBoxes.ask(QStringLiteral("History löschen"), QStringLiteral("Soll die History wirklich gelöscht werden?"),
+    if (!FBoxes.ask(QStringLiteral("History löschen"),
+                    QStringLiteral("Soll die History wirklich gelöscht werden?"),
                     IMessageBoxes::Icon::Information))
         return;
     QFile::remove(LogFilePath());
@@ -66,11 +67,14 @@ void TMessageLog::setClock(std::function<QByteArray()> clock) {
     FClock = std::move(clock);
 }
 
-QByteArray TMessageLog::SentEntry(const QByteArray& recipient, const QByteArray& timestamp, const QByteArray& text) {
-    return QByteArray(37, '*') + kCrLf + "Nachricht an " + recipient + " (" + timestamp + ")" + kCrLf + text + kCrLf;
+QByteArray TMessageLog::SentEntry(const QByteArray& recipient, const QByteArray& timestamp,
+                                  const QByteArray& text) {
+    return QByteArray(37, '*') + kCrLf + "Nachricht an " + recipient + " (" + timestamp + ")" + kCrLf + text +
+           kCrLf;
 }
 
-QByteArray TMessageLog::ReceivedEntry(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text) {
+QByteArray TMessageLog::ReceivedEntry(const QByteArray& sender, const QByteArray& timestamp,
+                                      const QByteArray& text) {
     return SeparatorLine() + kCrLf + MessageBlock(sender, timestamp, text) + kCrLf;
 }
 
@@ -78,7 +82,8 @@ QByteArray TMessageLog::ContinuationEntry(const QByteArray& text) {
     return text;
 }
 
-QByteArray TMessageLog::MessageBlock(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text) {
+QByteArray TMessageLog::MessageBlock(const QByteArray& sender, const QByteArray& timestamp,
+                                     const QByteArray& text) {
     return "Nachricht von " + sender + " (" + timestamp + ")" + kCrLf + text;
 }
 

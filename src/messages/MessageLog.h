@@ -12,7 +12,7 @@
 
 // The message log "Palavero.Log" in the data directory and the history commands.
 class TMessageLog {
-public:
+  public:
     TMessageLog(const ILiveSettings& settings, IMessageBoxes& boxes, IDesktop& desktop,
                 std::function<QString()> dataDirectory, TMessageState& state);
 
@@ -35,14 +35,17 @@ public:
     void setClock(std::function<QByteArray()> clock);
 
     // Entry layouts, byte for byte.
-    static QByteArray SentEntry(const QByteArray& recipient, const QByteArray& timestamp, const QByteArray& text);
-    static QByteArray ReceivedEntry(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text);
+    static QByteArray SentEntry(const QByteArray& recipient, const QByteArray& timestamp,
+                                const QByteArray& text);
+    static QByteArray ReceivedEntry(const QByteArray& sender, const QByteArray& timestamp,
+                                    const QByteArray& text);
     static QByteArray ContinuationEntry(const QByteArray& text);
     // "Nachricht von " + sender + " (" + timestamp + ")" CR LF + text.
-    static QByteArray MessageBlock(const QByteArray& sender, const QByteArray& timestamp, const QByteArray& text);
+    static QByteArray MessageBlock(const QByteArray& sender, const QByteArray& timestamp,
+                                   const QByteArray& text);
     static QByteArray SeparatorLine(); // 39 underscores
 
-private:
+  private:
     const ILiveSettings& FSettings;
     IMessageBoxes& FBoxes;
     IDesktop& FDesktop;

@@ -10,18 +10,19 @@
 
 // What the receiver needs from the main window.
 class IReceiveView {
-public:
+  public:
     virtual ~IReceiveView() = default;
     virtual void setRecipientText(const QByteArray& sender) = 0;
-    virtual void setPaneText(const QByteArray& all) = 0;      // replace the pane's whole text
-    virtual void appendPaneText(const QByteArray& added) = 0; // the pane already shows the text before `added`
-    virtual void showMessageView() = 0;                        // shown without activation, PanelMsg visible
-    virtual bool showBalloon(const QString& text) = 0;         // false when there is no tray icon yet
+    virtual void setPaneText(const QByteArray& all) = 0; // replace the pane's whole text
+    virtual void
+    appendPaneText(const QByteArray& added) = 0;       // the pane already shows the text before `added`
+    virtual void showMessageView() = 0;                // shown without activation, PanelMsg visible
+    virtual bool showBalloon(const QString& text) = 0; // false when there is no tray icon yet
 };
 
 // Receiving and showing a DATA payload.
 class TMessageReceiver {
-public:
+  public:
     TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
                      TMessageState& state);
 
@@ -37,7 +38,7 @@ public:
     // Tell the receiver that the pane now shows exactly FPendingText.
     void paneShowsPending();
 
-private:
+  private:
     void updatePane(qsizetype pendingBefore);
 
     IReceiveView& FView;

@@ -19,8 +19,8 @@ QByteArray joinLines(const QList<QByteArray>& items) {
 }
 } // namespace
 
-TMessageSender::TMessageSender(ISendView& view, TSendServices services, TMessageLog& log, IMessageBoxes& boxes,
-                               TMessageState& state)
+TMessageSender::TMessageSender(ISendView& view, TSendServices services, TMessageLog& log,
+                               IMessageBoxes& boxes, TMessageState& state)
     : FView(view), FServices(std::move(services)), FLog(log), FBoxes(boxes), FState(state) {}
 
 QByteArray TMessageSender::DataDatagram(const QByteArray& computerName, const QByteArray& text) {
@@ -35,8 +35,8 @@ void TMessageSender::BitBtnSendClick() {
 
     if (message == kInfoWord) {
         const QString snippets = FServices.snippetFile ? FServices.snippetFile() : QString();
-        FBoxes.show(QStringLiteral("Textbausteine: ") + snippets + QStringLiteral("\r\nLog: ") + FLog.LogFilePath() +
-                        QStringLiteral("\r\n"),
+        FBoxes.show(QStringLiteral("Textbausteine: ") + snippets + QStringLiteral("\r\nLog: ") +
+                        FLog.LogFilePath() + QStringLiteral("\r\n"),
                     IMessageBoxes::Icon::Information);
     }
 
@@ -90,7 +90,8 @@ void TMessageSender::BitBtnSendClick() {
     if (isGroup) {
         if (names.size() >= 2) {
             for (qsizetype i = names.size() - 1; i >= 0; --i) {
-                const bool listed = FServices.isListedExact && FServices.isListedExact(TextUtil::trim(names.at(i)));
+                const bool listed =
+                    FServices.isListedExact && FServices.isListedExact(TextUtil::trim(names.at(i)));
                 if (!listed) {
                     names.removeAt(i);
                     destinations.removeAt(i);
@@ -98,7 +99,8 @@ void TMessageSender::BitBtnSendClick() {
             }
         }
         if (TextUtil::trim(joinLines(names)).isEmpty())
-            FBoxes.show(QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar."));
+            FBoxes.show(
+                QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar."));
     }
 
     const QByteArray datagram = DataDatagram(FServices.computerName, message);
@@ -116,7 +118,8 @@ void TMessageSender::BitBtnSendClick() {
             FState.FPendingText.clear();
             FView.hideToTray();
         } else {
-            FView.setStatusText(QStringLiteral("Nachricht nicht gesendet! ") + bytes + QStringLiteral(" Bytes"));
+            FView.setStatusText(QStringLiteral("Nachricht nicht gesendet! ") + bytes +
+                                QStringLiteral(" Bytes"));
         }
     }
 }

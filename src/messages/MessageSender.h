@@ -13,7 +13,7 @@
 // What the sender needs from the main window: the editor, the recipient box,
 // the status bar and the window itself.
 class ISendView {
-public:
+  public:
     virtual ~ISendView() = default;
     virtual QByteArray messageText() const = 0;   // MemoSend as Windows-1252
     virtual QByteArray recipientText() const = 0; // ComboBoxTarget's edit text as Windows-1252
@@ -42,7 +42,7 @@ struct TSendServices {
 
 // Composing and sending: the send button and the small handlers around the editor.
 class TMessageSender {
-public:
+  public:
     TMessageSender(ISendView& view, TSendServices services, TMessageLog& log, IMessageBoxes& boxes,
                    TMessageState& state);
 
@@ -53,7 +53,7 @@ public:
 
     static QByteArray DataDatagram(const QByteArray& computerName, const QByteArray& text);
 
-private:
+  private:
     ISendView& FView;
     TSendServices FServices;
     TMessageLog& FLog;

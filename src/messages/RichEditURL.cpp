@@ -15,7 +15,8 @@ TRichEditURL::TRichEditURL(QWidget* parent) : QTextBrowser(parent) {
     setOpenLinks(false);
     setOpenExternalLinks(false);
     setUndoRedoEnabled(false);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::LinksAccessibleByMouse);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard |
+                            Qt::LinksAccessibleByMouse);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setLineWrapMode(QTextEdit::WidgetWidth);
@@ -103,7 +104,8 @@ void TRichEditURL::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         const QPoint pos = event->position().toPoint();
         if (!anchorAt(pos).isEmpty()) {
-            const QPointF inDocument(pos.x() + horizontalScrollBar()->value(), pos.y() + verticalScrollBar()->value());
+            const QPointF inDocument(pos.x() + horizontalScrollBar()->value(),
+                                     pos.y() + verticalScrollBar()->value());
             const int hit = document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
             int index = hit >= 0 ? linkAt(hit) : -1;
             if (index < 0 && hit > 0)

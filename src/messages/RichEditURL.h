@@ -12,7 +12,7 @@
 // it and reports it through OnURLClick; the pane never opens anything itself.
 class TRichEditURL : public QTextBrowser {
     Q_OBJECT
-public:
+  public:
     explicit TRichEditURL(QWidget* parent = nullptr);
 
     // Replaces the whole text (Windows-1252, CR LF line breaks).
@@ -26,13 +26,13 @@ public:
 
     void DoURLClick(const QString& url);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void OnURLClick(QObject* sender, const QString& url);
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QString normalized(const QByteArray& ansi);
     void renderFrom(qsizetype from);
     int linkAt(qsizetype position) const;

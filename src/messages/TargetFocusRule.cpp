@@ -1,6 +1,7 @@
 #include "messages/TargetFocusRule.h"
 
-TTargetFocusRule::TTargetFocusRule(std::function<void()> focusEditor) : FFocusEditor(std::move(focusEditor)) {}
+TTargetFocusRule::TTargetFocusRule(std::function<void()> focusEditor)
+    : FFocusEditor(std::move(focusEditor)) {}
 
 void TTargetFocusRule::ComboBoxTargetClick() {
     FTargetByMouse = true;

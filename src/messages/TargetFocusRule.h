@@ -7,7 +7,7 @@
 // The box reports a click just before each selection change, and a key press
 // before the selection change it causes.
 class TTargetFocusRule {
-public:
+  public:
     explicit TTargetFocusRule(std::function<void()> focusEditor);
 
     void ComboBoxTargetClick();   // FTargetByMouse := true
@@ -16,7 +16,7 @@ public:
 
     bool targetByMouse() const { return FTargetByMouse; }
 
-private:
+  private:
     std::function<void()> FFocusEditor;
     bool FTargetByMouse = false;
 };

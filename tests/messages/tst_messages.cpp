@@ -38,7 +38,7 @@ void writeFile(const QString& path, const QByteArray& bytes) {
 
 // The main window as both the send and the receive code see it, recording what they do.
 class TRecordingView : public ISendView, public IReceiveView {
-public:
+  public:
     QByteArray message;
     QByteArray recipient;
     QString status;
@@ -85,7 +85,7 @@ public:
 
 // Puts the receive path's pane output into a real message pane.
 class TPaneView : public TRecordingView {
-public:
+  public:
     TRichEditURL* widget = nullptr;
     void setPaneText(const QByteArray& all) override {
         TRecordingView::setPaneText(all);
@@ -117,7 +117,7 @@ struct TRig {
 
     QMap<QByteArray, QByteArray> targets; // target list: entry text -> FIPAddress
     bool groupFileExists = true;
-    QMap<QByteArray, QByteArray> groups;  // group name -> "Members"
+    QMap<QByteArray, QByteArray> groups; // group name -> "Members"
     QList<TSent> sent;
     QSet<QByteArray> unreachable;
 
@@ -126,7 +126,9 @@ struct TRig {
     std::unique_ptr<TMessageReceiver> receiver;
 
     explicit TRig(std::unique_ptr<TRecordingView> v = std::make_unique<TRecordingView>())
-        : ownView(std::move(v)), view(ownView.get()), log(settings, boxes, desktop, [this] { return dataDir; }, state) {
+        : ownView(std::move(v)), view(ownView.get()),
+          log(
+              settings, boxes, desktop, [this] { return dataDir; }, state) {
         settings.history = true;
         settings.beep = false;
         log.setClock([] { return kStamp; });
@@ -135,7 +137,8 @@ struct TRig {
         services.snippetFile = [] { return QStringLiteral("/daten/PalaveroTB.ini"); };
         services.addressOf = [this](const QByteArray& name) -> std::optional<QByteArray> {
             for (auto it = targets.cbegin(); it != targets.cend(); ++it) {
-                if (QString::fromLatin1(it.key()).compare(QString::fromLatin1(name), Qt::CaseInsensitive) == 0)
+                if (QString::fromLatin1(it.key()).compare(QString::fromLatin1(name), Qt::CaseInsensitive) ==
+                    0)
                     return it.value();
             }
             return std::nullopt;
@@ -150,7 +153,8 @@ struct TRig {
         services.sendDatagram = [this](const QByteArray& host, const QByteArray& datagram) {
             sent.append({host, datagram});
             if (datagram.size() + 100 > 8192) {
-                static_cast<IMessageBoxes&>(boxes).show(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"));
+                static_cast<IMessageBoxes&>(boxes).show(
+                    QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"));
                 return false;
             }
             return !host.startsWith('<') && !unreachable.contains(host);
@@ -185,7 +189,7 @@ QString paneTextOf(const QByteArray& ansi) {
 
 class TestMessages : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     // log and history
     void entries_data();
     void entries();
@@ -239,16 +243,20 @@ void TestMessages::entries_data() {
     QTest::newRow("sent") << TMessageLog::SentEntry("PC1, PC2", kStamp, "Hallo")
                           << QByteArray("*************************************\r\n"
                                         "Nachricht an PC1, PC2 (10.12.2026 11:34:00)\r\nHallo\r\n");
-    QTest::newRow("sent keeps blanks and group") << TMessageLog::SentEntry("  <Team> ", kStamp, "a\r\nb")
-                                                 << QByteArray("*************************************\r\n"
-                                                               "Nachricht an   <Team>  (10.12.2026 11:34:00)\r\n"
-                                                               "a\r\nb\r\n");
+    QTest::newRow("sent keeps blanks and group")
+        << TMessageLog::SentEntry("  <Team> ", kStamp, "a\r\nb")
+        << QByteArray("*************************************\r\n"
+                      "Nachricht an   <Team>  (10.12.2026 11:34:00)\r\n"
+                      "a\r\nb\r\n");
     QTest::newRow("sent to nobody") << TMessageLog::SentEntry("", kStamp, "x")
                                     << QByteArray("*************************************\r\n"
                                                   "Nachricht an  (10.12.2026 11:34:00)\r\nx\r\n");
-    QTest::newRow("received") << TMessageLog::ReceivedEntry("PC2", kStamp, "Gr\xfc\xdf" "e")
+    QTest::newRow("received") << TMessageLog::ReceivedEntry("PC2", kStamp,
+                                                            "Gr\xfc\xdf"
+                                                            "e")
                               << QByteArray("_______________________________________\r\n"
-                                            "Nachricht von PC2 (10.12.2026 11:34:00)\r\nGr\xfc\xdf" "e\r\n");
+                                            "Nachricht von PC2 (10.12.2026 11:34:00)\r\nGr\xfc\xdf"
+                                            "e\r\n");
     QTest::newRow("continuation") << TMessageLog::ContinuationEntry("weiter\r\n") << QByteArray("weiter\r\n");
     QTest::newRow("message block") << TMessageLog::MessageBlock("PC2", kStamp, "x")
                                    << QByteArray("Nachricht von PC2 (10.12.2026 11:34:00)\r\nx");
@@ -267,8 +275,8 @@ void TestMessages::appendToLog_data() {
         << true << QList<QByteArray>{TMessageLog::SentEntry("PC1", kStamp, "eins\r\nzwei")};
     QTest::newRow("entries follow each other")
         << true
-        << QList<QByteArray>{TMessageLog::ReceivedEntry("PC2", kStamp, "a"), TMessageLog::ContinuationEntry("b"),
-                             TMessageLog::SentEntry("PC2", kStamp, "c")};
+        << QList<QByteArray>{TMessageLog::ReceivedEntry("PC2", kStamp, "a"),
+                             TMessageLog::ContinuationEntry("b"), TMessageLog::SentEntry("PC2", kStamp, "c")};
     QTest::newRow("history off") << false << QList<QByteArray>{TMessageLog::SentEntry("PC1", kStamp, "x")};
 }
 
@@ -295,8 +303,8 @@ void TestMessages::logOpenFailure() {
     // (whoever runs the test).
     writeFile(rig.temp.filePath(QStringLiteral("plain")), "x");
     rig.dataDir = rig.temp.filePath(QStringLiteral("plain/Korvel"));
-    const QString expected = QStringLiteral("Fehler beim Öffnen der Log-Datei:") + rig.dataDir +
-                             QStringLiteral("/Palavero.Log");
+    const QString expected =
+        QStringLiteral("Fehler beim Öffnen der Log-Datei:") + rig.dataDir + QStringLiteral("/Palavero.Log");
 
     rig.log.AppendToLog("eins");
     rig.log.AppendToLog("zwei");
@@ -399,20 +407,21 @@ void TestMessages::sendDestinations_data() {
     const QStringList both{QStringLiteral("PC1=192.168.10.11"), QStringLiteral("PC2=192.168.10.12")};
     const QStringList team{QStringLiteral("Team=PC1, PC2, PC3")};
 
-    QTest::newRow("two listed names in order") << QByteArray("PC1, PC2") << both << QStringList()
-                                               << QStringList{"192.168.10.11", "192.168.10.12"}
-                                               << QByteArray("PC1, PC2") << false;
+    QTest::newRow("two listed names in order")
+        << QByteArray("PC1, PC2") << both << QStringList() << QStringList{"192.168.10.11", "192.168.10.12"}
+        << QByteArray("PC1, PC2") << false;
     QTest::newRow("unlisted names are hosts") << QByteArray("PC1,PC2") << QStringList() << QStringList()
                                               << QStringList{"PC1", "PC2"} << QByteArray("PC1,PC2") << false;
-    QTest::newRow("broadcast") << QByteArray("*") << both << QStringList() << QStringList{"*"} << QByteArray("*")
-                               << false;
+    QTest::newRow("broadcast") << QByteArray("*") << both << QStringList() << QStringList{"*"}
+                               << QByteArray("*") << false;
     QTest::newRow("name then broadcast") << QByteArray("PC1,*") << both << QStringList()
                                          << QStringList{"192.168.10.11", "*"} << QByteArray("PC1,*") << false;
     QTest::newRow("blanks trimmed, empty items skipped")
         << QByteArray("  PC1,,PC2  ") << QStringList() << QStringList() << QStringList{"PC1", "PC2"}
         << QByteArray("PC1,,PC2") << false;
-    QTest::newRow("address lookup ignores case") << QByteArray("pc1") << both << QStringList()
-                                                 << QStringList{"192.168.10.11"} << QByteArray("pc1") << false;
+    QTest::newRow("address lookup ignores case")
+        << QByteArray("pc1") << both << QStringList() << QStringList{"192.168.10.11"} << QByteArray("pc1")
+        << false;
     QTest::newRow("short address replaced by the name")
         << QByteArray("PC7") << QStringList{"PC7=1.2.3.4"} << QStringList() << QStringList{"PC7"}
         << QByteArray("PC7") << false;
@@ -421,21 +430,21 @@ void TestMessages::sendDestinations_data() {
     QTest::newRow("group, some members reachable")
         << QByteArray("<Team>") << QStringList{"PC1=192.168.10.11", "PC3=192.168.10.13"} << team
         << QStringList{"192.168.10.11", "192.168.10.13"} << QByteArray("PC1, PC2, PC3") << false;
-    QTest::newRow("group of one unlisted member")
-        << QByteArray("<Solo>") << both << QStringList{"Solo=PC9"} << QStringList{"PC9"} << QByteArray("PC9")
-        << false;
-    QTest::newRow("group, no member reachable") << QByteArray("<Team>") << QStringList() << team << QStringList()
-                                                << QByteArray("PC1, PC2, PC3") << true;
+    QTest::newRow("group of one unlisted member") << QByteArray("<Solo>") << both << QStringList{"Solo=PC9"}
+                                                  << QStringList{"PC9"} << QByteArray("PC9") << false;
+    QTest::newRow("group, no member reachable") << QByteArray("<Team>") << QStringList() << team
+                                                << QStringList() << QByteArray("PC1, PC2, PC3") << true;
     QTest::newRow("XPC1 does not make PC1 reachable")
         << QByteArray("<Duo>") << QStringList{"XPC1=192.168.10.21", "PC2=192.168.10.12"}
         << QStringList{"Duo=PC1, PC2"} << QStringList{"192.168.10.12"} << QByteArray("PC1, PC2") << false;
-    QTest::newRow("pc1 is not PC1 when filtering") << QByteArray("<Duo>") << both << QStringList{"Duo=pc1, PC2"}
-                                                   << QStringList{"192.168.10.12"} << QByteArray("pc1, PC2")
-                                                   << false;
+    QTest::newRow("pc1 is not PC1 when filtering")
+        << QByteArray("<Duo>") << both << QStringList{"Duo=pc1, PC2"} << QStringList{"192.168.10.12"}
+        << QByteArray("pc1, PC2") << false;
     QTest::newRow("group entry then a name: members only")
-        << QByteArray("<Duo>, PC5") << QStringList{"PC1=192.168.10.11", "PC2=192.168.10.12", "PC5=192.168.10.15"}
-        << QStringList{"Duo=PC1, PC2"} << QStringList{"192.168.10.11", "192.168.10.12"} << QByteArray("PC1, PC2")
-        << false;
+        << QByteArray("<Duo>, PC5")
+        << QStringList{"PC1=192.168.10.11", "PC2=192.168.10.12", "PC5=192.168.10.15"}
+        << QStringList{"Duo=PC1, PC2"} << QStringList{"192.168.10.11", "192.168.10.12"}
+        << QByteArray("PC1, PC2") << false;
     QTest::newRow("name then a group entry: entry tried as host")
         << QByteArray("PC5, <Duo>") << QStringList{"PC5=192.168.10.15"} << QStringList{"Duo=PC1, PC2"}
         << QStringList{"192.168.10.15", "<Duo>"} << QByteArray("PC5, <Duo>") << false;
@@ -443,8 +452,8 @@ void TestMessages::sendDestinations_data() {
                                    << QByteArray("<Team>") << false;
     QTest::newRow("group without members") << QByteArray("<Leer>") << both << QStringList{"Leer="}
                                            << QStringList{"<Leer>"} << QByteArray("<Leer>") << false;
-    QTest::newRow("empty group name") << QByteArray("<>") << both << team << QStringList{"<>"} << QByteArray("<>")
-                                      << false;
+    QTest::newRow("empty group name")
+        << QByteArray("<>") << both << team << QStringList{"<>"} << QByteArray("<>") << false;
 }
 
 void TestMessages::sendDestinations() {
@@ -457,10 +466,12 @@ void TestMessages::sendDestinations() {
 
     TRig rig;
     for (const QString& t : targets)
-        rig.targets.insert(t.section(QLatin1Char('='), 0, 0).toLatin1(), t.section(QLatin1Char('='), 1).toLatin1());
+        rig.targets.insert(t.section(QLatin1Char('='), 0, 0).toLatin1(),
+                           t.section(QLatin1Char('='), 1).toLatin1());
     rig.groupFileExists = !groups.isEmpty();
     for (const QString& g : groups)
-        rig.groups.insert(g.section(QLatin1Char('='), 0, 0).toLatin1(), g.section(QLatin1Char('='), 1).toLatin1());
+        rig.groups.insert(g.section(QLatin1Char('='), 0, 0).toLatin1(),
+                          g.section(QLatin1Char('='), 1).toLatin1());
     rig.view->message = "Hallo";
     rig.view->recipient = recipient;
 
@@ -472,9 +483,9 @@ void TestMessages::sendDestinations() {
     QCOMPARE(rig.state.FLastMessage, QByteArray("Hallo"));
     QCOMPARE(rig.state.FLastTarget, lastTarget);
     QCOMPARE(rig.boxes.texts(),
-             noneReachableBox
-                 ? QStringList{QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar.")}
-                 : QStringList());
+             noneReachableBox ? QStringList{QStringLiteral(
+                                    "Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar.")}
+                              : QStringList());
     QCOMPARE(rig.logBytes(), TMessageLog::SentEntry(recipient, kStamp, "Hallo"));
     if (noneReachableBox) {
         QCOMPARE(rig.view->message, QByteArray("Hallo"));
@@ -491,20 +502,21 @@ void TestMessages::sendOutcome_data() {
     QTest::addColumn<int>("sizeBoxes");
 
     // "PC-HOME:KVPALAVERODATA:" is 23 bytes.
-    QTest::newRow("success") << QByteArray("PC1") << 5 << QStringList() << QStringLiteral("Nachricht gesendet: 28 Bytes")
-                             << true << 0;
+    QTest::newRow("success") << QByteArray("PC1") << 5 << QStringList()
+                             << QStringLiteral("Nachricht gesendet: 28 Bytes") << true << 0;
     QTest::newRow("8092 bytes are sent") << QByteArray("PC1") << 8069 << QStringList()
                                          << QStringLiteral("Nachricht gesendet: 8092 Bytes") << true << 0;
-    QTest::newRow("8093 bytes are refused") << QByteArray("PC1") << 8070 << QStringList()
-                                            << QStringLiteral("Nachricht nicht gesendet! 8093 Bytes") << false << 1;
-    QTest::newRow("refused for every destination") << QByteArray("PC1, PC2") << 8070 << QStringList()
-                                                   << QStringLiteral("Nachricht nicht gesendet! 8093 Bytes") << false
-                                                   << 2;
+    QTest::newRow("8093 bytes are refused")
+        << QByteArray("PC1") << 8070 << QStringList()
+        << QStringLiteral("Nachricht nicht gesendet! 8093 Bytes") << false << 1;
+    QTest::newRow("refused for every destination")
+        << QByteArray("PC1, PC2") << 8070 << QStringList()
+        << QStringLiteral("Nachricht nicht gesendet! 8093 Bytes") << false << 2;
     QTest::newRow("unreachable host") << QByteArray("PC1") << 5 << QStringList{"PC1"}
                                       << QStringLiteral("Nachricht nicht gesendet! 28 Bytes") << false << 0;
     QTest::newRow("last outcome shown, first success empties")
-        << QByteArray("PC1, PC2") << 5 << QStringList{"PC2"} << QStringLiteral("Nachricht nicht gesendet! 28 Bytes")
-        << true << 0;
+        << QByteArray("PC1, PC2") << 5 << QStringList{"PC2"}
+        << QStringLiteral("Nachricht nicht gesendet! 28 Bytes") << true << 0;
     QTest::newRow("no recipient") << QByteArray(" \t ") << 5 << QStringList()
                                   << QStringLiteral("Kein Empfänger ausgewählt.") << false << 0;
 }
@@ -533,7 +545,8 @@ void TestMessages::sendOutcome() {
     QCOMPARE(rig.view->message, emptied ? QByteArray() : text);
     QCOMPARE(rig.state.FPendingText, emptied ? QByteArray() : QByteArray("shown"));
     QCOMPARE(rig.view->events.count(QStringLiteral("hide")), emptied ? 1 : 0);
-    QCOMPARE(rig.boxes.texts().count(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")), sizeBoxes);
+    QCOMPARE(rig.boxes.texts().count(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")),
+             sizeBoxes);
     if (status == QStringLiteral("Kein Empfänger ausgewählt.")) {
         QVERIFY(rig.sent.isEmpty());
         QCOMPARE(rig.state.FLastTarget, QByteArray("before"));
@@ -683,16 +696,15 @@ void TestMessages::receiveMessages() {
     QCOMPARE(rig.view->balloons, QStringList{QStringLiteral("Palavero von PC2")});
 
     rig.receiver->ShowReceivedMessage("Zweite\r\nZeile", "B\xfcro");
-    const QByteArray both = first +
-                            "\r\n_______________________________________\r\n"
-                            "Nachricht von B\xfcro (10.12.2026 11:34:00)\r\nZweite\r\nZeile";
+    const QByteArray both = first + "\r\n_______________________________________\r\n"
+                                    "Nachricht von B\xfcro (10.12.2026 11:34:00)\r\nZweite\r\nZeile";
     QCOMPARE(rig.state.FPendingText, both);
     QCOMPARE(rig.view->pane, both);
     QCOMPARE(rig.view->recipient, QByteArray("B\xfcro"));
     QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von Büro"));
 
-    const QByteArray entries =
-        TMessageLog::ReceivedEntry("PC2", kStamp, "Erste") + TMessageLog::ReceivedEntry("B\xfcro", kStamp, "Zweite\r\nZeile");
+    const QByteArray entries = TMessageLog::ReceivedEntry("PC2", kStamp, "Erste") +
+                               TMessageLog::ReceivedEntry("B\xfcro", kStamp, "Zweite\r\nZeile");
     QCOMPARE(rig.state.FReceivedText, entries);
     QCOMPARE(rig.logBytes(), entries);
 
@@ -901,13 +913,14 @@ void TestMessages::links_data() {
     QTest::newRow("www") << QStringLiteral("www.example.com") << QStringList{"www.example.com"};
     QTest::newRow("letter case") << QStringLiteral("HTTP://EXAMPLE.ORG WWW.X.DE")
                                  << QStringList{"HTTP://EXAMPLE.ORG", "WWW.X.DE"};
-    QTest::newRow("closing punctuation") << QStringLiteral("(auf www.x.ch), oder http://y.de/a.")
-                                         << QStringList{"www.x.ch", "http://y.de/a"};
-    QTest::newRow("balanced parenthesis") << QStringLiteral("http://w.org/F_(b)")
-                                          << QStringList{"http://w.org/F_(b)"};
-    QTest::newRow("line breaks end links") << QStringLiteral("http://a.de\nwww.b.de") << QStringList{"http://a.de", "www.b.de"};
-    QTest::newRow("markup quotes end links") << QStringLiteral("<a href=\"http://a.de\">x</a>")
-                                             << QStringList{"http://a.de"};
+    QTest::newRow("closing punctuation")
+        << QStringLiteral("(auf www.x.ch), oder http://y.de/a.") << QStringList{"www.x.ch", "http://y.de/a"};
+    QTest::newRow("balanced parenthesis")
+        << QStringLiteral("http://w.org/F_(b)") << QStringList{"http://w.org/F_(b)"};
+    QTest::newRow("line breaks end links")
+        << QStringLiteral("http://a.de\nwww.b.de") << QStringList{"http://a.de", "www.b.de"};
+    QTest::newRow("markup quotes end links")
+        << QStringLiteral("<a href=\"http://a.de\">x</a>") << QStringList{"http://a.de"};
     QTest::newRow("other schemes stay text")
         << QStringLiteral("file:///etc/passwd javascript:alert(1) data:text/html,x smb://srv/a news:x")
         << QStringList();
@@ -946,13 +959,14 @@ void TestMessages::paneAppendAcrossSeam_data() {
     QTest::addColumn<QList<QByteArray>>("appends");
     QTest::addColumn<QStringList>("links");
     QTest::newRow("link completed by the next piece")
-        << QByteArray("siehe www.exa") << QList<QByteArray>{"mple.com jetzt"} << QStringList{"www.example.com"};
+        << QByteArray("siehe www.exa") << QList<QByteArray>{"mple.com jetzt"}
+        << QStringList{"www.example.com"};
     QTest::newRow("link started by the next piece")
         << QByteArray("mail ") << QList<QByteArray>{"mailto:a@b.ch", "x"} << QStringList{"mailto:a@b.chx"};
-    QTest::newRow("word becomes a scheme") << QByteArray("http") << QList<QByteArray>{"://a.de"}
-                                           << QStringList{"http://a.de"};
-    QTest::newRow("CR LF split over pieces") << QByteArray("a\r") << QList<QByteArray>{"\nhttp://b.de\r\n", "c"}
-                                             << QStringList{"http://b.de"};
+    QTest::newRow("word becomes a scheme")
+        << QByteArray("http") << QList<QByteArray>{"://a.de"} << QStringList{"http://a.de"};
+    QTest::newRow("CR LF split over pieces")
+        << QByteArray("a\r") << QList<QByteArray>{"\nhttp://b.de\r\n", "c"} << QStringList{"http://b.de"};
     QTest::newRow("earlier links kept") << QByteArray("www.a.ch und ") << QList<QByteArray>{"www.b.ch"}
                                         << QStringList{"www.a.ch", "www.b.ch"};
 }

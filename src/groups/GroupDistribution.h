@@ -11,7 +11,7 @@ class IMessageBoxes;
 // the distribution of the group file to all peers in one GROUPS datagram.
 // The target list and the UDP endpoint are reached through the callbacks.
 class TGroupDistribution {
-public:
+  public:
     // SendDatagram(host, datagram text): "*" broadcasts; returns success.
     using SendDatagramFn = std::function<bool(const QByteArray& host, const QByteArray& text)>;
     // AddRemoteComputer(entry text, address): adds a target-list entry unless present.
@@ -38,7 +38,7 @@ public:
     // the group file and the target list is rebuilt.
     void onGroupsReceived(const QByteArray& payload);
 
-private:
+  private:
     QByteArray m_computerName;
     SendDatagramFn m_sendDatagram;
     AddRemoteComputerFn m_addRemoteComputer;

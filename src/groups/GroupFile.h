@@ -23,7 +23,7 @@
 // Writing: for each group "[" name "]" CR LF, "Members=" value CR LF, CR LF;
 // a store without groups is 0 bytes.
 class TGroupFile {
-public:
+  public:
     enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
     enum class LoadStatus { Loaded, Missing, Unreadable };
 
@@ -74,7 +74,7 @@ public:
     // Names compared as section and key names are: letter case ignored.
     static bool sameName(const QByteArray& a, const QByteArray& b);
 
-private:
+  private:
     qsizetype indexOf(const QByteArray& group) const;
     static std::optional<QByteArray> entryValue(const TSection& section, const QByteArray& key);
 

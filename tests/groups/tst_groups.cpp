@@ -92,7 +92,7 @@ const QByteArray kVertriebSent = "[Vertrieb]\nMembers=PC1,PC2,\n\n";
 
 class TestGroups : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void reader_data();
     void reader();
     void lookups();
@@ -140,55 +140,57 @@ void TestGroups::reader_data() {
         << QByteArray("[Vertrieb]\r\nMembers=PC 1\r\n") << QByteArray("Vertrieb=PC|1\n") << ansi;
     QTest::newRow("line trimmed of blanks and controls")
         << QByteArray("\t [A] \x01\r\n \tMembers=X\x02 \r\n") << QByteArray("A=X\n") << ansi;
-    QTest::newRow("section name trimmed") << QByteArray("[  Vertrieb \t]\nMembers=PC1")
-                                          << QByteArray("Vertrieb=PC1\n") << ansi;
-    QTest::newRow("comments") << QByteArray("; Gruppen\r\n[A]\r\n;Members=X\r\n  ; Members=Z\r\nMembers=Y\r\n")
+    QTest::newRow("section name trimmed")
+        << QByteArray("[  Vertrieb \t]\nMembers=PC1") << QByteArray("Vertrieb=PC1\n") << ansi;
+    QTest::newRow("comments") << QByteArray(
+                                     "; Gruppen\r\n[A]\r\n;Members=X\r\n  ; Members=Z\r\nMembers=Y\r\n")
                               << QByteArray("A=Y\n") << ansi;
     QTest::newRow("lines before the first section")
         << QByteArray("Members=X\r\nfoo\r\n[A]\r\nMembers=Y\r\n") << QByteArray("A=Y\n") << ansi;
     QTest::newRow("duplicate section: first wins")
-        << QByteArray("[A]\nMembers=X\n[B]\nMembers=Z\n[a]\nMembers=Y\nOther=1\n")
-        << QByteArray("A=X\nB=Z\n") << ansi;
+        << QByteArray("[A]\nMembers=X\n[B]\nMembers=Z\n[a]\nMembers=Y\nOther=1\n") << QByteArray("A=X\nB=Z\n")
+        << ansi;
     QTest::newRow("duplicate section without key in first")
         << QByteArray("[A]\n[A]\nMembers=Y\n") << QByteArray("A=\n") << ansi;
-    QTest::newRow("duplicate key: first wins") << QByteArray("[A]\nMembers=X\nmembers=Y\n")
-                                               << QByteArray("A=X\n") << ansi;
-    QTest::newRow("key name case ignored") << QByteArray("[A]\nMEMBERS=X,Y\n") << QByteArray("A=X|Y\n")
-                                           << ansi;
+    QTest::newRow("duplicate key: first wins")
+        << QByteArray("[A]\nMembers=X\nmembers=Y\n") << QByteArray("A=X\n") << ansi;
+    QTest::newRow("key name case ignored")
+        << QByteArray("[A]\nMEMBERS=X,Y\n") << QByteArray("A=X|Y\n") << ansi;
     QTest::newRow("key without = is an empty value")
         << QByteArray("[A]\nMembers\nMembers=X\n") << QByteArray("A=\n") << ansi;
-    QTest::newRow("value split at first =") << QByteArray("[A]\nMembers=X=Y\n") << QByteArray("A=X=Y\n")
-                                            << ansi;
+    QTest::newRow("value split at first =")
+        << QByteArray("[A]\nMembers=X=Y\n") << QByteArray("A=X=Y\n") << ansi;
     QTest::newRow("missing Members key") << QByteArray("[A]\nOther=PC1\n") << QByteArray("A=\n") << ansi;
     QTest::newRow("unclosed bracket is a key")
         << QByteArray("[A]\n[B\nMembers=X\n") << QByteArray("A=X\n") << ansi;
     QTest::newRow("empty section name") << QByteArray("[]\nMembers=X\n") << QByteArray("=X\n") << ansi;
-    QTest::newRow("quoted members")
-        << QByteArray("[A]\nMembers=\"PC 1\",\"Q\"\"X\",PC2\n") << QByteArray("A=PC 1|Q\"X|PC2\n") << ansi;
-    QTest::newRow("empty names dropped") << QByteArray("[A]\nMembers=,PC1,,PC2,\n") << QByteArray("A=PC1|PC2\n")
-                                         << ansi;
+    QTest::newRow("quoted members") << QByteArray("[A]\nMembers=\"PC 1\",\"Q\"\"X\",PC2\n")
+                                    << QByteArray("A=PC 1|Q\"X|PC2\n") << ansi;
+    QTest::newRow("empty names dropped")
+        << QByteArray("[A]\nMembers=,PC1,,PC2,\n") << QByteArray("A=PC1|PC2\n") << ansi;
     QTest::newRow("NUL ends the text")
         << QByteArray("[A]\nMembers=PC1\0,PC2\n[B]\nMembers=PC3\n", 36) << QByteArray("A=PC1\n") << ansi;
     QTest::newRow("NUL first") << QByteArray("\0[A]\n", 5) << QByteArray() << ansi;
     QTest::newRow("byte 26") << QByteArray("[A]\nMembers=PC1,\x1a\n[B]\nMembers=PC\x1aX\n\x1a")
                              << QByteArray("A=PC1\nB=PC|X\n") << ansi;
     QTest::newRow("empty file") << QByteArray() << QByteArray() << ansi;
-    QTest::newRow("ANSI umlaut name") << QByteArray("[B\xfcro]\r\nMembers=PC1,\r\n")
-                                      << QByteArray("B\xfcro=PC1\n") << ansi;
+    QTest::newRow("ANSI umlaut name")
+        << QByteArray("[B\xfcro]\r\nMembers=PC1,\r\n") << QByteArray("B\xfcro=PC1\n") << ansi;
     QTest::newRow("UTF-8 BOM") << QByteArray("\xEF\xBB\xBF[B\xC3\xBCro]\r\nMembers=PC1,\r\n\r\n")
                                << QByteArray("B\xfcro=PC1\n") << TGroupFile::Encoding::Utf8;
-    QTest::newRow("UTF-16 LE BOM")
-        << QByteArray("\xFF\xFE") + utf16(QStringLiteral("[Büro]\r\nMembers=PC1,PC2,\r\n\r\n"), QStringEncoder::Utf16LE)
-        << QByteArray("B\xfcro=PC1|PC2\n") << TGroupFile::Encoding::Utf16LE;
-    QTest::newRow("UTF-16 BE BOM")
-        << QByteArray("\xFE\xFF") + utf16(QStringLiteral("[Büro]\nMembers=PC1\n"), QStringEncoder::Utf16BE)
-        << QByteArray("B\xfcro=PC1\n") << TGroupFile::Encoding::Utf16BE;
+    QTest::newRow("UTF-16 LE BOM") << QByteArray("\xFF\xFE") +
+                                          utf16(QStringLiteral("[Büro]\r\nMembers=PC1,PC2,\r\n\r\n"),
+                                                QStringEncoder::Utf16LE)
+                                   << QByteArray("B\xfcro=PC1|PC2\n") << TGroupFile::Encoding::Utf16LE;
+    QTest::newRow("UTF-16 BE BOM") << QByteArray("\xFE\xFF") + utf16(QStringLiteral("[Büro]\nMembers=PC1\n"),
+                                                                     QStringEncoder::Utf16BE)
+                                   << QByteArray("B\xfcro=PC1\n") << TGroupFile::Encoding::Utf16BE;
     QTest::newRow("UTF-16 LE with NUL character")
         << QByteArray("\xFF\xFE") + utf16(QStringLiteral("[A]\nMembers=X"), QStringEncoder::Utf16LE) +
                QByteArray("\0\0", 2) + utf16(QStringLiteral("\n[B]\n"), QStringEncoder::Utf16LE)
         << QByteArray("A=X\n") << TGroupFile::Encoding::Utf16LE;
-    QTest::newRow("UTF-16 LE odd length") << QByteArray("\xFF\xFE[\0A\0]\0\n\0\n", 11) << QByteArray("A=\n")
-                                          << TGroupFile::Encoding::Utf16LE;
+    QTest::newRow("UTF-16 LE odd length")
+        << QByteArray("\xFF\xFE[\0A\0]\0\n\0\n", 11) << QByteArray("A=\n") << TGroupFile::Encoding::Utf16LE;
 }
 
 void TestGroups::reader() {
@@ -229,11 +231,13 @@ void TestGroups::writer_data() {
     QTest::addColumn<QByteArrayList>("groups"); // "name=member,member"
     QTest::addColumn<QByteArray>("written");
     QTest::newRow("Vertrieb") << QByteArrayList{"Vertrieb=PC1,PC2"} << kVertriebWritten;
-    QTest::newRow("group without members") << QByteArrayList{"Leer="} << QByteArray("[Leer]\r\nMembers=\r\n\r\n");
+    QTest::newRow("group without members")
+        << QByteArrayList{"Leer="} << QByteArray("[Leer]\r\nMembers=\r\n\r\n");
     QTest::newRow("file order kept") << QByteArrayList{"Zeta=B", "Alpha=A"}
-                                     << QByteArray("[Zeta]\r\nMembers=B,\r\n\r\n[Alpha]\r\nMembers=A,\r\n\r\n");
-    QTest::newRow("umlaut stays one byte") << QByteArrayList{"B\xfcro=PC\xe4"}
-                                           << QByteArray("[B\xfcro]\r\nMembers=PC\xe4,\r\n\r\n");
+                                     << QByteArray(
+                                            "[Zeta]\r\nMembers=B,\r\n\r\n[Alpha]\r\nMembers=A,\r\n\r\n");
+    QTest::newRow("umlaut stays one byte")
+        << QByteArrayList{"B\xfcro=PC\xe4"} << QByteArray("[B\xfcro]\r\nMembers=PC\xe4,\r\n\r\n");
     QTest::newRow("empty store") << QByteArrayList{} << QByteArray();
 }
 
@@ -340,7 +344,8 @@ void TestGroups::readFileText_data() {
     QTest::newRow("cut at byte 0") << QByteArray("[A]\r\nM=1\0[B]\r\n", 14) << QByteArray("[A]\nM=1");
     QTest::newRow("cut at byte 26") << QByteArray("[A]\r\n\x1a[B]\0") << QByteArray("[A]\n");
     QTest::newRow("byte 0 first") << QByteArray("\0abc", 4) << QByteArray();
-    QTest::newRow("BOM kept as bytes") << QByteArray("\xEF\xBB\xBF[A]\r\n") << QByteArray("\xEF\xBB\xBF[A]\n");
+    QTest::newRow("BOM kept as bytes")
+        << QByteArray("\xEF\xBB\xBF[A]\r\n") << QByteArray("\xEF\xBB\xBF[A]\n");
     QTest::newRow("umlauts kept") << QByteArray("[B\xfcro]\r\n") << QByteArray("[B\xfcro]\n");
     QTest::newRow("empty file") << QByteArray() << QByteArray();
 }
@@ -398,7 +403,8 @@ void TestGroups::applyReceivedGroupsFailureKeepsOldFile() {
     std::signal(SIGXFSZ, previous);
     QVERIFY(!applied);
     QCOMPARE(fileBytes(path), kVertriebWritten);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"PalaveroGroups.ini", "plain"}));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+             QStringList({"PalaveroGroups.ini", "plain"}));
 }
 
 void TestGroups::groupMembersText_data() {
@@ -407,7 +413,8 @@ void TestGroups::groupMembersText_data() {
     QTest::addColumn<std::optional<QByteArray>>("members");
     QTest::newRow("no file") << false << QByteArray("Vertrieb") << std::optional<QByteArray>();
     QTest::newRow("group") << true << QByteArray("Vertrieb") << std::optional<QByteArray>("PC1 , PC2,");
-    QTest::newRow("letter case ignored") << true << QByteArray("vERTRIEB") << std::optional<QByteArray>("PC1 , PC2,");
+    QTest::newRow("letter case ignored")
+        << true << QByteArray("vERTRIEB") << std::optional<QByteArray>("PC1 , PC2,");
     QTest::newRow("first occurrence") << true << QByteArray("Technik") << std::optional<QByteArray>("T1");
     QTest::newRow("no Members key") << true << QByteArray("Leer") << std::optional<QByteArray>("");
     QTest::newRow("missing group") << true << QByteArray("Fehlt") << std::optional<QByteArray>("");

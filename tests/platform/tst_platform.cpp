@@ -33,7 +33,8 @@ QList<double> ChannelValues(const QByteArray& data, const QAudioFormat& format, 
     QList<double> values;
     const int frameBytes = format.bytesPerFrame();
     const int sampleBytes = format.bytesPerSample();
-    for (qsizetype pos = qsizetype(channel) * sampleBytes; pos + sampleBytes <= data.size(); pos += frameBytes)
+    for (qsizetype pos = qsizetype(channel) * sampleBytes; pos + sampleBytes <= data.size();
+         pos += frameBytes)
         values << double(format.normalizedSampleValue(data.constData() + pos));
     return values;
 }
@@ -78,7 +79,8 @@ bool LeaveSocketOfKilledProcess(const QString& path) {
         const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
         sockaddr_un addr = {};
         addr.sun_family = AF_UNIX;
-        std::memcpy(addr.sun_path, native.constData(), std::min<size_t>(native.size(), sizeof addr.sun_path - 1));
+        std::memcpy(addr.sun_path, native.constData(),
+                    std::min<size_t>(native.size(), sizeof addr.sun_path - 1));
         char ok = (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 && ::listen(fd, 4) == 0);
         (void)!::write(ready[1], &ok, 1);
         for (;;)
@@ -102,10 +104,12 @@ extern "C" void CountingHandler(int) {
 struct TMonitorSpies {
     explicit TMonitorSpies(TSessionMonitor* m) {
         spies.emplace_back("sessionLocked", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionLocked));
-        spies.emplace_back("sessionUnlocked", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionUnlocked));
+        spies.emplace_back("sessionUnlocked",
+                           std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionUnlocked));
         spies.emplace_back("consoleDisconnected",
                            std::make_unique<QSignalSpy>(m, &TSessionMonitor::consoleDisconnected));
-        spies.emplace_back("consoleConnected", std::make_unique<QSignalSpy>(m, &TSessionMonitor::consoleConnected));
+        spies.emplace_back("consoleConnected",
+                           std::make_unique<QSignalSpy>(m, &TSessionMonitor::consoleConnected));
         spies.emplace_back("suspending", std::make_unique<QSignalSpy>(m, &TSessionMonitor::suspending));
         spies.emplace_back("resumed", std::make_unique<QSignalSpy>(m, &TSessionMonitor::resumed));
         spies.emplace_back("sessionEnding", std::make_unique<QSignalSpy>(m, &TSessionMonitor::sessionEnding));
@@ -182,9 +186,9 @@ void TestPlatform::initTestCase() {
     QVERIFY(FDir.isValid());
     const QString socket = QDir(FDir.path()).filePath("system_bus_socket");
     FBusDaemon.setProgram(QStringLiteral("dbus-daemon"));
-    FBusDaemon.setArguments({QStringLiteral("--config-file=" SYSTEM_BUS_CONF),
-                             QStringLiteral("--address=unix:path=") + socket, QStringLiteral("--print-address=1"),
-                             QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    FBusDaemon.setArguments(
+        {QStringLiteral("--config-file=" SYSTEM_BUS_CONF), QStringLiteral("--address=unix:path=") + socket,
+         QStringLiteral("--print-address=1"), QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
     FBusDaemon.start();
     if (!FBusDaemon.waitForStarted(5000))
         QSKIP("dbus-daemon is not installed; the session monitor cases need it");
@@ -248,8 +252,10 @@ void TestPlatform::renderTones() {
             QVERIFY2(peak <= 0.5 + quantum, qPrintable(QString::number(peak)));
             QVERIFY2(peak >= 0.45, qPrintable(QString::number(peak)));
             // Faded edges: no click at the start or end of a tone.
-            QVERIFY2(std::abs(tone.constFirst()) <= 0.05 + quantum, qPrintable(QString::number(tone.constFirst())));
-            QVERIFY2(std::abs(tone.constLast()) <= 0.05 + quantum, qPrintable(QString::number(tone.constLast())));
+            QVERIFY2(std::abs(tone.constFirst()) <= 0.05 + quantum,
+                     qPrintable(QString::number(tone.constFirst())));
+            QVERIFY2(std::abs(tone.constLast()) <= 0.05 + quantum,
+                     qPrintable(QString::number(tone.constLast())));
         }
     }
     if (channels == 2)
@@ -287,12 +293,34 @@ void TestPlatform::soundNeverBlocksOrHangs() {
     sound.playTones({{400, 25}, {430, 25}, {460, 25}});
     if (!hasDevice)
         QVERIFY(!sound.isPlaying());
+    else
+        qInfo() << "audio output" << QMediaDevices::defaultAudioOutput().description()
+                << "playing:" << sound.isPlaying();
     // While the signal sounds a new one is ignored; either way it ends by itself.
     sound.playTones({{400, 25}});
     QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 10000);
 
     sound.playTones({});
     QVERIFY(!sound.isPlaying());
+
+    // A real wave file of the arrival signal.
+    const QAudioFormat format = TQtSound::preferredToneFormat();
+    const QByteArray samples = RenderTones({{400, 25}, {430, 25}, {460, 25}}, format);
+    QFile wave(QDir(FDir.path()).filePath("signal.wav"));
+    QVERIFY(wave.open(QIODevice::WriteOnly));
+    QDataStream header(&wave);
+    header.setByteOrder(QDataStream::LittleEndian);
+    header.writeRawData("RIFF", 4);
+    header << quint32(36 + samples.size());
+    header.writeRawData("WAVEfmt ", 8);
+    header << quint32(16) << quint16(1) << quint16(1) << quint32(format.sampleRate())
+           << quint32(format.sampleRate() * 2) << quint16(2) << quint16(16);
+    header.writeRawData("data", 4);
+    header << quint32(samples.size());
+    header.writeRawData(samples.constData(), int(samples.size()));
+    wave.close();
+    sound.playFile(wave.fileName());
+    sound.playFile(wave.fileName()); // replaces the one playing
 
     sound.playFile(QDir(FDir.path()).filePath("missing.wav"));
     sound.playFile(QString());
@@ -487,7 +515,8 @@ bool TestPlatform::startFakeLogind(const QStringList& args) {
         return false;
     QElapsedTimer timer;
     timer.start();
-    while (!FFakeLogind->canReadLine() && FFakeLogind->state() == QProcess::Running && timer.elapsed() < 10000)
+    while (!FFakeLogind->canReadLine() && FFakeLogind->state() == QProcess::Running &&
+           timer.elapsed() < 10000)
         FFakeLogind->waitForReadyRead(200);
     return FFakeLogind->canReadLine() && FFakeLogind->readLine().trimmed() == "ready";
 }
@@ -518,7 +547,8 @@ bool TestPlatform::emitAndSettle(TLogindSessionMonitor&, TMonitorSpies& spies, c
                                  const QString& expected) {
     const bool sentinelIsShutdown = expected != QLatin1String("sessionEnding");
     const QString sentinel = sentinelIsShutdown ? QStringLiteral("shutdown") : QStringLiteral("sleep 1");
-    const QString sentinelSignal = sentinelIsShutdown ? QStringLiteral("sessionEnding") : QStringLiteral("suspending");
+    const QString sentinelSignal =
+        sentinelIsShutdown ? QStringLiteral("sessionEnding") : QStringLiteral("suspending");
     const int before = spies.count(sentinelSignal);
     if (emitCommand(command).type() != QDBusMessage::ReplyMessage)
         return false;
@@ -535,13 +565,20 @@ bool TestPlatform::emitAndSettle(TLogindSessionMonitor&, TMonitorSpies& spies, c
 void TestPlatform::sessionEvents_data() {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("lock") << "lock" << "sessionLocked";
-    QTest::newRow("unlock") << "unlock" << "sessionUnlocked";
-    QTest::newRow("console disconnected") << "active 0" << "consoleDisconnected";
-    QTest::newRow("console connected") << "active 1" << "consoleConnected";
-    QTest::newRow("suspend") << "sleep 1" << "suspending";
-    QTest::newRow("resume") << "sleep 0" << "resumed";
-    QTest::newRow("shutdown") << "shutdown" << "sessionEnding";
+    QTest::newRow("lock") << "lock"
+                          << "sessionLocked";
+    QTest::newRow("unlock") << "unlock"
+                            << "sessionUnlocked";
+    QTest::newRow("console disconnected") << "active 0"
+                                          << "consoleDisconnected";
+    QTest::newRow("console connected") << "active 1"
+                                       << "consoleConnected";
+    QTest::newRow("suspend") << "sleep 1"
+                             << "suspending";
+    QTest::newRow("resume") << "sleep 0"
+                            << "resumed";
+    QTest::newRow("shutdown") << "shutdown"
+                              << "sessionEnding";
 }
 
 void TestPlatform::sessionEvents() {

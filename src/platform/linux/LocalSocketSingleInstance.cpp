@@ -61,6 +61,14 @@ TLocalSocketSingleInstance::TProbe TLocalSocketSingleInstance::probe() const {
 bool TLocalSocketSingleInstance::tryBecomePrimary() {
     if (FPrimary)
         return true;
+    // In a shared folder (no runtime folder) another user may hold the name:
+    // neither believe nor remove that socket; run as by a mutex that cannot be made.
+    const QFileInfo existing(FSocketPath);
+    if (existing.exists() && existing.ownerId() != ::getuid()) {
+        qCDebug(lcInstance) << "the socket belongs to another user:" << FSocketPath;
+        FPrimary = true;
+        return true;
+    }
     switch (probe()) {
     case TProbe::Answered:
         return false;

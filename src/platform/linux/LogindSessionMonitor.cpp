@@ -22,9 +22,9 @@ const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Propert
 bool LogindPresent(const QDBusConnection& bus) {
     if (!bus.isConnected())
         return false;
-    QDBusMessage query =
-        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    QDBusMessage query = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+        QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
     query << LogindService;
     const QDBusMessage reply = bus.call(query, QDBus::Block, TLogindSessionMonitor::CallTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
@@ -42,36 +42,38 @@ QVariant Unwrapped(const QVariant& value) {
 // subscribes to the D-Bus signal (QDBusAbstractInterface does the matching).
 class TLogindManagerProxy : public QDBusAbstractInterface {
     Q_OBJECT
-public:
+  public:
     TLogindManagerProxy(const QDBusConnection& bus, QObject* parent)
-        : QDBusAbstractInterface(LogindService, ManagerPath, ManagerInterface.toLatin1().constData(), bus, parent) {
+        : QDBusAbstractInterface(LogindService, ManagerPath, ManagerInterface.toLatin1().constData(), bus,
+                                 parent) {
         setTimeout(TLogindSessionMonitor::CallTimeoutMs);
     }
-Q_SIGNALS:
+  Q_SIGNALS:
     void PrepareForSleep(bool start);
     void PrepareForShutdown(bool start);
 };
 
 class TLogindSessionProxy : public QDBusAbstractInterface {
     Q_OBJECT
-public:
+  public:
     TLogindSessionProxy(const QDBusConnection& bus, const QString& path, QObject* parent)
         : QDBusAbstractInterface(LogindService, path, SessionInterface.toLatin1().constData(), bus, parent) {
         setTimeout(TLogindSessionMonitor::CallTimeoutMs);
     }
-Q_SIGNALS:
+  Q_SIGNALS:
     void Lock();
     void Unlock();
 };
 
 class TDBusPropertiesProxy : public QDBusAbstractInterface {
     Q_OBJECT
-public:
+  public:
     TDBusPropertiesProxy(const QDBusConnection& bus, const QString& path, QObject* parent)
-        : QDBusAbstractInterface(LogindService, path, PropertiesInterface.toLatin1().constData(), bus, parent) {
+        : QDBusAbstractInterface(LogindService, path, PropertiesInterface.toLatin1().constData(), bus,
+                                 parent) {
         setTimeout(TLogindSessionMonitor::CallTimeoutMs);
     }
-Q_SIGNALS:
+  Q_SIGNALS:
     void PropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
                            const QStringList& invalidated);
 };
@@ -102,8 +104,8 @@ void TLogindSessionMonitor::start() {
 }
 
 void TLogindSessionMonitor::lookupByPid() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(LogindService, ManagerPath, ManagerInterface, QStringLiteral("GetSessionByPID"));
+    QDBusMessage call = QDBusMessage::createMethodCall(LogindService, ManagerPath, ManagerInterface,
+                                                       QStringLiteral("GetSessionByPID"));
     call << static_cast<uint>(::getpid());
     auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -111,8 +113,8 @@ void TLogindSessionMonitor::lookupByPid() {
 }
 
 void TLogindSessionMonitor::lookupById(const QString& id) {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(LogindService, ManagerPath, ManagerInterface, QStringLiteral("GetSession"));
+    QDBusMessage call = QDBusMessage::createMethodCall(LogindService, ManagerPath, ManagerInterface,
+                                                       QStringLiteral("GetSession"));
     call << id;
     auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -165,7 +167,8 @@ void TLogindSessionMonitor::onPrepareForShutdown(bool start) {
         Q_EMIT sessionEnding();
 }
 
-void TLogindSessionMonitor::onSessionPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
+void TLogindSessionMonitor::onSessionPropertiesChanged(const QString& interfaceName,
+                                                       const QVariantMap& changed,
                                                        const QStringList& invalidated) {
     if (interfaceName != SessionInterface)
         return;
@@ -178,8 +181,8 @@ void TLogindSessionMonitor::onSessionPropertiesChanged(const QString& interfaceN
 
 // A change announced without its value: ask for the value.
 void TLogindSessionMonitor::queryActive() {
-    QDBusMessage call =
-        QDBusMessage::createMethodCall(LogindService, FSessionPath, PropertiesInterface, QStringLiteral("Get"));
+    QDBusMessage call = QDBusMessage::createMethodCall(LogindService, FSessionPath, PropertiesInterface,
+                                                       QStringLiteral("Get"));
     call << SessionInterface << QStringLiteral("Active");
     auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, CallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

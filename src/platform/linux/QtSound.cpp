@@ -11,10 +11,10 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cstring>
-#include <utility>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <utility>
 
 namespace {
 Q_LOGGING_CATEGORY(lcSound, "palavero.platform.sound", QtInfoMsg)

@@ -32,8 +32,9 @@ bool TFakeLogind::publish(QString* error) {
         *error = QStringLiteral("cannot register objects: ") + FBus.lastError().message();
         return false;
     }
-    const auto reply = FBus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
-                                                         QDBusConnectionInterface::DontAllowReplacement);
+    const auto reply =
+        FBus.interface()->registerService(ServiceName, QDBusConnectionInterface::DontQueueService,
+                                          QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         *error = QStringLiteral("cannot own ") + ServiceName + QStringLiteral(": ") + reply.error().message();
         return false;

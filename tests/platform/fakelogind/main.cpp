@@ -6,13 +6,15 @@
 // is owned. Commands, one a line on standard input or through the method
 //   org.palavero.test.FakeLogind.Emit(string) at /org/palavero/test/FakeLogind:
 //   lock, unlock, active 0, active 1, sleep 1, sleep 0, shutdown
-// Standard input also takes "quit". Each command done is echoed to standard output.
+// Standard input also takes "quit"; each line is answered on standard output with
+// "done <command>" or "unknown <command>". It ends when its bus goes away.
 #include "FakeLogind.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTextStream>
+#include <QTimer>
 
 #include <cstdio>
 #include <unistd.h>
@@ -24,11 +26,12 @@ int main(int argc, char** argv) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("A stand-in for systemd-logind on a private bus."));
     parser.addHelpOption();
-    const QCommandLineOption addressOption(
-        QStringLiteral("address"), QStringLiteral("Bus address (default: $DBUS_SYSTEM_BUS_ADDRESS)."),
-        QStringLiteral("address"));
-    const QCommandLineOption noPidOption(QStringLiteral("no-session-by-pid"),
-                                         QStringLiteral("GetSessionByPID fails; only GetSession(\"31\") works."));
+    const QCommandLineOption addressOption(QStringLiteral("address"),
+                                           QStringLiteral("Bus address (default: $DBUS_SYSTEM_BUS_ADDRESS)."),
+                                           QStringLiteral("address"));
+    const QCommandLineOption noPidOption(
+        QStringLiteral("no-session-by-pid"),
+        QStringLiteral("GetSessionByPID fails; only GetSession(\"31\") works."));
     parser.addOption(addressOption);
     parser.addOption(noPidOption);
     parser.process(app);
@@ -75,6 +78,14 @@ int main(int argc, char** argv) {
                 out << "unknown " << line << Qt::endl;
         }
     });
+
+    // Ends with its bus, so that a test that stops the bus leaves nothing behind.
+    QTimer busCheck;
+    QObject::connect(&busCheck, &QTimer::timeout, &app, [&bus] {
+        if (!bus.isConnected())
+            QCoreApplication::exit(3);
+    });
+    busCheck.start(250);
 
     out << "ready" << Qt::endl;
     return app.exec();

@@ -15,15 +15,29 @@ bool startsWith(const QByteArray& text, const char* keyword) {
 
 } // namespace
 
-TDatagramHandler::TDatagramHandler(QObject* parent)
-    : QObject(parent), FClock([] { return QDateTime::currentDateTime(); }) {}
+TDatagramHandler::TDatagramHandler(QObject* parent) : QObject(parent) {}
 
 void TDatagramHandler::setClock(std::function<QDateTime()> clock) {
-    FClock = clock ? std::move(clock) : std::function<QDateTime()>([] { return QDateTime::currentDateTime(); });
+    FClock = std::move(clock);
 }
 
 QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
-    return QString::number(bytes) + QLatin1String(" Bytes empfangen ") + Timestamp::text(FClock());
+    QString time;
+    if (FClock) {
+        time = Timestamp::text(FClock());
+    } else {
+        // Local time changes only on whole seconds, so the text of this second
+        // stays right for every datagram within it.
+        const qint64 second = QDateTime::currentSecsSinceEpoch();
+        const QString locale = QLocale().name();
+        if (second != FCachedSecond || locale != FCachedLocale) {
+            FCachedTime = Timestamp::text(QDateTime::fromSecsSinceEpoch(second));
+            FCachedSecond = second;
+            FCachedLocale = locale;
+        }
+        time = FCachedTime;
+    }
+    return QString::number(bytes) + QLatin1String(" Bytes empfangen ") + time;
 }
 
 qsizetype TDatagramHandler::SplitSenderName(const QByteArray& text) {

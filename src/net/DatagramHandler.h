@@ -43,5 +43,10 @@ private:
 
     bool FClosing = false;
     QByteArray FSenderName;
-    std::function<QDateTime()> FClock;
+    std::function<QDateTime()> FClock; // empty: the current local time
+    // The time text of the current second for the current default locale: a
+    // burst of datagrams formats (and looks up the local time zone) once.
+    mutable qint64 FCachedSecond = -1;
+    mutable QString FCachedLocale;
+    mutable QString FCachedTime;
 };

@@ -51,11 +51,12 @@ public:
 private:
     struct Entry {
         QByteArray text;
-        QString display; // Unicode form, shown and used for sorting
+        QString display; // Unicode form, shown
+        QString key;     // display with every character case-folded: the sort key
         std::unique_ptr<TPalaveroRemoteData> record;
     };
     int exactRow(const QByteArray& text) const;
 
     QByteArray FOwnName;
-    std::vector<Entry> FEntries;
+    std::vector<std::unique_ptr<Entry>> FEntries; // by pointer: cheap to shift on insert
 };

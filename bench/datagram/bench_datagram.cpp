@@ -1,0 +1,222 @@
+// Throughput of the receiving side for a burst of presence datagrams.
+//
+// Refresh datagrams from many distinct computer names (in shuffled order) are
+// sent over loopback, from 127.0.0.2 to 127.0.0.1:<port>, in chunks that fit into
+// the receive buffer. After each chunk has been queued by the kernel, the
+// receiving side is timed until it has handled the whole chunk; the receiving
+// side is either
+//   - the program's path: TUdpEndpoint -> TDatagramHandler -> TPresence ->
+//     TTargetList, on the Qt event loop, or
+//   - a bare loop of recvfrom() calls on a plain POSIX socket.
+// Sending is not timed, so the figures compare the receiving work alone.
+
+#include "net/DatagramHandler.h"
+#include "net/Presence.h"
+#include "net/TargetList.h"
+#include "net/UdpEndpoint.h"
+#include "platform/MessageBoxes.h"
+#include "platform/linux/LinuxNetworkInfo.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kNames = 5000; // distinct computers per round
+constexpr int kRounds = 5;
+constexpr int kChunk = 200;  // datagrams queued at once (fits a default receive buffer)
+
+// Wall time and the CPU time of this thread (the receiving work alone, also on a
+// busy machine).
+struct TTimes {
+    qint64 wallNs = 0;
+    qint64 cpuNs = 0;
+};
+
+qint64 threadCpuNs() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return qint64(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+class TStopwatch {
+public:
+    explicit TStopwatch(TTimes& total) : FTotal(total), FCpu(threadCpuNs()) { FWall.start(); }
+    ~TStopwatch() {
+        FTotal.wallNs += FWall.nsecsElapsed();
+        FTotal.cpuNs += threadCpuNs() - FCpu;
+    }
+    qint64 elapsedMs() const { return FWall.elapsed(); }
+
+private:
+    TTimes& FTotal;
+    qint64 FCpu;
+    QElapsedTimer FWall;
+};
+
+struct TRate {
+    double wall = 0; // datagrams per second of wall time
+    double cpu = 0;  // datagrams per second of CPU time
+};
+
+TRate rate(int datagrams, const TTimes& t) {
+    return {datagrams * 1e9 / double(std::max<qint64>(t.wallNs, 1)), datagrams * 1e9 / double(std::max<qint64>(t.cpuNs, 1))};
+}
+
+class TSilentBoxes : public IMessageBoxes {
+public:
+    void show(const QString& text, Icon, const QString&) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    bool ask(const QString&, const QString&, Icon) override { return false; }
+};
+
+std::vector<QByteArray> makeDatagrams(unsigned seed) {
+    std::vector<QByteArray> out;
+    out.reserve(kNames);
+    for (int i = 0; i < kNames; ++i)
+        out.push_back("PC-" + QByteArray::number(i).rightJustified(5, '0') + ":KVPALAVEROREFRESH:");
+    std::shuffle(out.begin(), out.end(), std::mt19937(seed));
+    return out;
+}
+
+quint16 freePort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
+    return probe.localPort();
+}
+
+// Sends from 127.0.0.2 to 127.0.0.1:port; the kernel has queued each datagram
+// at the receiving socket when sendto() returns.
+class TSender {
+public:
+    explicit TSender(quint16 port) : FFd(::socket(AF_INET, SOCK_DGRAM, 0)) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(0x7f000002);
+        ::bind(FFd, reinterpret_cast<sockaddr*>(&from), sizeof from);
+        FTo.sin_family = AF_INET;
+        FTo.sin_port = htons(port);
+        FTo.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    ~TSender() { ::close(FFd); }
+    void send(const std::vector<QByteArray>& datagrams, size_t first, size_t count) {
+        for (size_t i = first; i < first + count; ++i)
+            ::sendto(FFd, datagrams[i].constData(), size_t(datagrams[i].size()), 0,
+                     reinterpret_cast<const sockaddr*>(&FTo), sizeof FTo);
+    }
+
+private:
+    int FFd;
+    sockaddr_in FTo{};
+};
+
+// The program's path.
+TRate roundProgram(const std::vector<QByteArray>& datagrams, INetworkInfo& net, IMessageBoxes& boxes) {
+    const quint16 port = freePort();
+    TUdpEndpoint endpoint(net, boxes);
+    TTargetList targets("BENCH");
+    TDatagramHandler handler;
+    TPresence presence("BENCH", QStringLiteral("bench"), endpoint, targets, boxes);
+    QObject::connect(&endpoint, &TUdpEndpoint::datagramReceived, &handler, &TDatagramHandler::HandleDatagram);
+    presence.connectToHandler(handler);
+    QString status;
+    QObject::connect(&handler, &TDatagramHandler::statusText, [&status](const QString& s) { status = s; });
+    int handled = 0;
+    QObject::connect(&handler, &TDatagramHandler::refreshReceived, [&handled] { ++handled; });
+    endpoint.configure(port);
+    if (!endpoint.open()) {
+        std::fprintf(stderr, "cannot open the endpoint\n");
+        return {};
+    }
+    TSender sender(port);
+    TTimes times;
+    for (size_t first = 0; first < datagrams.size(); first += kChunk) {
+        const size_t count = std::min(size_t(kChunk), datagrams.size() - first);
+        sender.send(datagrams, first, count);
+        TStopwatch clock(times);
+        while (handled < int(first + count) && clock.elapsedMs() < 5000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    if (targets.count() != int(datagrams.size()))
+        std::fprintf(stderr, "target list holds %d of %d\n", targets.count(), int(datagrams.size()));
+    return rate(handled, times);
+}
+
+// A bare recvfrom loop.
+TRate roundBare(const std::vector<QByteArray>& datagrams) {
+    const quint16 port = freePort();
+    const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(port);
+    at.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+        std::fprintf(stderr, "cannot bind\n");
+        return {};
+    }
+    TSender sender(port);
+    char buffer[8193];
+    int handled = 0;
+    TTimes times;
+    for (size_t first = 0; first < datagrams.size(); first += kChunk) {
+        const size_t count = std::min(size_t(kChunk), datagrams.size() - first);
+        sender.send(datagrams, first, count);
+        TStopwatch clock(times);
+        for (size_t i = 0; i < count; ++i) {
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            if (::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length) <= 0)
+                break;
+            ++handled;
+        }
+    }
+    ::close(fd);
+    if (handled != int(datagrams.size()))
+        std::fprintf(stderr, "bare loop received %d of %d\n", handled, int(datagrams.size()));
+    return rate(handled, times);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    TLinuxNetworkInfo net;
+    TSilentBoxes boxes;
+
+    std::vector<double> programWall, programCpu, bareWall, bareCpu;
+    for (int round = 0; round < kRounds; ++round) {
+        const auto datagrams = makeDatagrams(unsigned(round) + 1);
+        const TRate b = roundBare(datagrams);
+        const TRate p = roundProgram(datagrams, net, boxes);
+        bareWall.push_back(b.wall);
+        bareCpu.push_back(b.cpu);
+        programWall.push_back(p.wall);
+        programCpu.push_back(p.cpu);
+    }
+    const auto median = [](std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    };
+    const double pw = median(programWall), pc = median(programCpu), bw = median(bareWall), bc = median(bareCpu);
+
+    std::printf("presence datagrams (refresh), %d distinct senders per round, %d rounds, chunks of %d, loopback\n",
+                kNames, kRounds, kChunk);
+    std::printf("medians, datagrams per second        %14s %14s\n", "wall time", "thread CPU");
+    std::printf("endpoint+dispatch+presence+targets   %14.0f %14.0f\n", pw, pc);
+    std::printf("bare recvfrom loop                   %14.0f %14.0f\n", bw, bc);
+    std::printf("ratio (target >= 0.5)                %14.2f %14.2f\n", pw / bw, pc / bc);
+    return 0;
+}

@@ -25,9 +25,13 @@ QString questionText(const QString& stored) {
            QStringLiteral("\nSoll dieser Eintrag gelöscht werden?");
 }
 
-QString writeFailureText() {
-    return QStringLiteral("Der Autostart-Eintrag konnte nicht geändert werden.\n"
-                          "Die übrigen Einstellungen wurden gespeichert.");
+QString writeFailureText(bool removing, bool settingsSaved) {
+    QString text = removing
+                       ? QStringLiteral("Der Autostart-Eintrag von Palavero konnte nicht entfernt werden.")
+                       : QStringLiteral("Palavero konnte nicht in den Autostart eingetragen werden.");
+    if (settingsSaved)
+        text += QStringLiteral("\nDie übrigen Einstellungen wurden gespeichert.");
+    return text;
 }
 
 } // namespace AutostartRule

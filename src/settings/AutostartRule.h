@@ -24,7 +24,8 @@ TOkAction onOk(bool ticked, const QString& stored, const QString& executablePath
 QString questionCaption();
 QString questionText(const QString& stored);
 
-// The box shown when the entry cannot be written.
-QString writeFailureText();
+// The box shown when the entry cannot be written: `removing` when the entry was
+// to be emptied, `settingsSaved` when the settings file was written before.
+QString writeFailureText(bool removing, bool settingsSaved);
 
 } // namespace AutostartRule

@@ -39,12 +39,8 @@ QString chooseWithDialog(QWidget* parent, const QString& current) {
 
 TFormOptions::TFormOptions(IAutostart& autostart, IMessageBoxes& boxes, const QString& executablePath,
                            QWidget* parent, const QString& settingsFilePath)
-    : QDialog(parent),
-      FAutostart(autostart),
-      FBoxes(boxes),
-      FExecutablePath(executablePath),
-      FTitle(AppTitle::fromExecutable(executablePath)),
-      FStore(settingsFilePath),
+    : QDialog(parent), FAutostart(autostart), FBoxes(boxes), FExecutablePath(executablePath),
+      FTitle(AppTitle::fromExecutable(executablePath)), FStore(settingsFilePath),
       FChooseSoundFile(chooseWithDialog) {
     setObjectName(QStringLiteral("FormOptions"));
     setWindowTitle(QStringLiteral("Einstellungen"));
@@ -65,7 +61,8 @@ void TFormOptions::createControls() {
     GroupBoxOptions->setFrameShape(QFrame::StyledPanel);
     GroupBoxOptions->setFrameShadow(QFrame::Sunken);
 
-    CheckBoxRun = new QCheckBox(QStringLiteral("Programm beim Start von Windows aktivieren"), GroupBoxOptions);
+    CheckBoxRun =
+        new QCheckBox(QStringLiteral("Programm beim Start von Windows aktivieren"), GroupBoxOptions);
     named(CheckBoxRun, "CheckBoxRun");
     CheckBoxBeep = new QCheckBox(QStringLiteral("Ton bei Nachrichteneingang ausgeben"), GroupBoxOptions);
     named(CheckBoxBeep, "CheckBoxBeep");
@@ -79,7 +76,8 @@ void TFormOptions::createControls() {
     BitBtnSelectSound->setAutoDefault(false);
     CheckBoxHistory = new QCheckBox(QStringLiteral("History speichern"), GroupBoxOptions);
     named(CheckBoxHistory, "CheckBoxHistory");
-    CheckBoxScreensaver = new QCheckBox(QStringLiteral("Shortcut für Bildschirmschoner verwenden"), GroupBoxOptions);
+    CheckBoxScreensaver =
+        new QCheckBox(QStringLiteral("Shortcut für Bildschirmschoner verwenden"), GroupBoxOptions);
     named(CheckBoxScreensaver, "CheckBoxScreensaver");
     HotKeyScreensaver = new THotKeyEdit(GroupBoxOptions);
     named(HotKeyScreensaver, "HotKeyScreensaver");
@@ -162,7 +160,7 @@ void TFormOptions::LoadSettings() {
 }
 
 void TFormOptions::SaveSettings() {
-    FStore.save(*this);
+    FSettingsSaved = FStore.save(*this);
 }
 
 void TFormOptions::FormShow() {
@@ -205,7 +203,8 @@ void TFormOptions::updateAutostart() {
         break;
     }
     if (!FAutostart.write(FTitle, command))
-        FBoxes.show(AutostartRule::writeFailureText(), IMessageBoxes::Icon::Error);
+        FBoxes.show(AutostartRule::writeFailureText(command.isEmpty(), FSettingsSaved),
+                    IMessageBoxes::Icon::Error);
 }
 
 void TFormOptions::BitBtnSelectSoundClick() {

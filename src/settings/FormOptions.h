@@ -21,12 +21,13 @@ class THotKeyEdit;
 // this run without writing it.
 class TFormOptions : public QDialog, public ILiveSettings {
     Q_OBJECT
-public:
+  public:
     // Asks for the sound file; returns the chosen file's full name, empty when cancelled.
     using TSoundFileChooser = std::function<QString(QWidget* parent, const QString& current)>;
 
     TFormOptions(IAutostart& autostart, IMessageBoxes& boxes, const QString& executablePath,
-                 QWidget* parent = nullptr, const QString& settingsFilePath = TSettingsStore::defaultFilePath());
+                 QWidget* parent = nullptr,
+                 const QString& settingsFilePath = TSettingsStore::defaultFilePath());
 
     // Fills the six controls from the settings file (a failure stops silently;
     // controls not reached keep their contents) and CheckBoxRun from the autostart entry.
@@ -68,10 +69,10 @@ public:
     QPushButton* BitBtnOk = nullptr;
     QPushButton* BitBtn1 = nullptr;
 
-protected:
+  protected:
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     void createControls();
     TSettingsValues controlValues() const;
     void applyValues(const TSettingsValues& values);
@@ -83,4 +84,5 @@ private:
     const QString FTitle;
     const TSettingsStore FStore;
     TSoundFileChooser FChooseSoundFile;
+    bool FSettingsSaved = false; // the outcome of the last SaveSettings
 };

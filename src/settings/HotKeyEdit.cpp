@@ -4,8 +4,7 @@
 
 #include <QKeyEvent>
 
-THotKeyEdit::THotKeyEdit(QWidget* parent)
-    : QKeySequenceEdit(parent) {
+THotKeyEdit::THotKeyEdit(QWidget* parent) : QKeySequenceEdit(parent) {
     setClearButtonEnabled(true);
 }
 

@@ -8,12 +8,12 @@
 // leave it empty, the Meta key is dropped).
 class THotKeyEdit : public QKeySequenceEdit {
     Q_OBJECT
-public:
+  public:
     explicit THotKeyEdit(QWidget* parent = nullptr);
 
     quint16 shortcutCode() const;
     void setShortcutCode(quint16 code);
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
 };

@@ -64,8 +64,7 @@ bool readDecimal(const QVariant& stored, int& value) {
 
 } // namespace
 
-TSettingsStore::TSettingsStore(QString filePath)
-    : FFilePath(std::move(filePath)) {}
+TSettingsStore::TSettingsStore(QString filePath) : FFilePath(std::move(filePath)) {}
 
 QString TSettingsStore::defaultFilePath() {
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");

@@ -10,7 +10,7 @@
 // "1"/"0", the shortcut code in decimal, the sound file as typed. The names and
 // reading rules of the values are one table in SettingsStore.cpp.
 class TSettingsStore {
-public:
+  public:
     explicit TSettingsStore(QString filePath = defaultFilePath());
 
     // $XDG_CONFIG_HOME/Korvel/Palavero.conf (~/.config when XDG_CONFIG_HOME is unset or relative).
@@ -32,6 +32,6 @@ public:
     static quint16 readCode(const QVariant& stored);
     static QString readText(const QVariant& stored);
 
-private:
+  private:
     QString FFilePath;
 };

@@ -27,6 +27,8 @@ QKeyCombination toKeyCombination(quint16 code);
 quint8 virtualKey(Qt::Key key, bool keypad = false);
 
 // The low byte of a code.
-constexpr quint8 virtualKeyOf(quint16 code) { return quint8(code & 0xFF); }
+constexpr quint8 virtualKeyOf(quint16 code) {
+    return quint8(code & 0xFF);
+}
 
 } // namespace ShortcutCode

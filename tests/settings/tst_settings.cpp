@@ -64,7 +64,7 @@ struct TOptionsFixture {
 
 class TestSettings : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     // Shortcut code
     void shortcutCode_data();
     void shortcutCode();
@@ -99,6 +99,7 @@ private Q_SLOTS:
     void autostartOnOk_data();
     void autostartOnOk();
     void removedEntryShowsUnticked();
+    void autostartWriteFailureIsReported_data();
     void autostartWriteFailureIsReported();
     void xdgAutostartFile();
     void xdgAutostartExecQuoting_data();
@@ -198,7 +199,8 @@ void TestSettings::hotKeyFieldTyping_data() {
     QTest::newRow("Ctrl+F11") << int(Qt::Key_F11) << int(Qt::ControlModifier) << 16506;
     QTest::newRow("Shift+F1") << int(Qt::Key_F1) << int(Qt::ShiftModifier) << 0x2070;
     QTest::newRow("Ctrl+Insert") << int(Qt::Key_Insert) << int(Qt::ControlModifier) << 0x402D;
-    QTest::newRow("Ctrl+numpad 5") << int(Qt::Key_5) << int(Qt::ControlModifier | Qt::KeypadModifier) << 0x4065;
+    QTest::newRow("Ctrl+numpad 5") << int(Qt::Key_5) << int(Qt::ControlModifier | Qt::KeypadModifier)
+                                   << 0x4065;
     QTest::newRow("Ctrl+5") << int(Qt::Key_5) << int(Qt::ControlModifier) << 0x4035;
     QTest::newRow("Meta+Ctrl+A") << int(Qt::Key_A) << int(Qt::MetaModifier | Qt::ControlModifier) << 0x4041;
     QTest::newRow("unknown key clears") << int(Qt::Key_MediaPlay) << int(Qt::ControlModifier) << 0;
@@ -237,7 +239,8 @@ void TestSettings::defaultFilePath() {
              qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/Korvel/Palavero.conf"));
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qunsetenv("XDG_CONFIG_HOME");
-    QCOMPARE(TSettingsStore::defaultFilePath(), QDir::homePath() + QStringLiteral("/.config/Korvel/Palavero.conf"));
+    QCOMPARE(TSettingsStore::defaultFilePath(),
+             QDir::homePath() + QStringLiteral("/.config/Korvel/Palavero.conf"));
     qputenv("XDG_CONFIG_HOME", saved);
 }
 
@@ -251,45 +254,51 @@ void TestSettings::readingRules_data() {
     QTest::addColumn<bool>("screenSaver");
     QTest::addColumn<int>("code");
 
-    QTest::newRow("missing file gives the defaults") << false << QByteArray() << true << false << QString() << false
-                                                     << false << 0;
-    QTest::newRow("empty group gives the defaults") << true << QByteArray("[Settings]\n") << true << false << QString()
-                                                    << false << false << 0;
+    QTest::newRow("missing file gives the defaults")
+        << false << QByteArray() << true << false << QString() << false << false << 0;
+    QTest::newRow("empty group gives the defaults")
+        << true << QByteArray("[Settings]\n") << true << false << QString() << false << false << 0;
     QTest::newRow("all set") << true
-                             << QByteArray("[Settings]\nSound=0\nMusic=1\nSoundFileName=/usr/share/sounds/ding.wav\n"
-                                           "SaveHistory=1\nUseScreenSaverShortcut=1\nScreenSaverShortcutKey=49235\n")
-                             << false << true << QStringLiteral("/usr/share/sounds/ding.wav") << true << true << 49235;
-    QTest::newRow("2 reads as on") << true << QByteArray("[Settings]\nMusic=2\nSaveHistory=2\nSound=2\n") << true
-                                   << true << QString() << true << false << 0;
-    QTest::newRow("negative reads as on") << true << QByteArray("[Settings]\nUseScreenSaverShortcut=-1\n") << true
-                                          << false << QString() << false << true << 0;
+                             << QByteArray(
+                                    "[Settings]\nSound=0\nMusic=1\nSoundFileName=/usr/share/sounds/ding.wav\n"
+                                    "SaveHistory=1\nUseScreenSaverShortcut=1\nScreenSaverShortcutKey=49235\n")
+                             << false << true << QStringLiteral("/usr/share/sounds/ding.wav") << true << true
+                             << 49235;
+    QTest::newRow("2 reads as on") << true << QByteArray("[Settings]\nMusic=2\nSaveHistory=2\nSound=2\n")
+                                   << true << true << QString() << true << false << 0;
+    QTest::newRow("negative reads as on") << true << QByteArray("[Settings]\nUseScreenSaverShortcut=-1\n")
+                                          << true << false << QString() << false << true << 0;
     QTest::newRow("ja reads as the default")
-        << true << QByteArray("[Settings]\nSound=ja\nMusic=ja\nSaveHistory=ja\nUseScreenSaverShortcut=ja\n") << true
+        << true << QByteArray("[Settings]\nSound=ja\nMusic=ja\nSaveHistory=ja\nUseScreenSaverShortcut=ja\n")
+        << true << false << QString() << false << false << 0;
+    QTest::newRow("0 reads as off") << true << QByteArray("[Settings]\nSound=0\n") << false << false
+                                    << QString() << false << false << 0;
+    QTest::newRow("hex is not decimal")
+        << true << QByteArray("[Settings]\nSound=0x0\nScreenSaverShortcutKey=0x407A\n") << true << false
+        << QString() << false << false << 0;
+    QTest::newRow("non-numeric code reads as 0")
+        << true << QByteArray("[Settings]\nScreenSaverShortcutKey=Strg+F11\n") << true << false << QString()
+        << false << false << 0;
+    QTest::newRow("empty values")
+        << true << QByteArray("[Settings]\nSound=\nMusic=\nSoundFileName=\nScreenSaverShortcutKey=\n") << true
         << false << QString() << false << false << 0;
-    QTest::newRow("0 reads as off") << true << QByteArray("[Settings]\nSound=0\n") << false << false << QString()
-                                    << false << false << 0;
-    QTest::newRow("hex is not decimal") << true << QByteArray("[Settings]\nSound=0x0\nScreenSaverShortcutKey=0x407A\n")
-                                        << true << false << QString() << false << false << 0;
-    QTest::newRow("non-numeric code reads as 0") << true << QByteArray("[Settings]\nScreenSaverShortcutKey=Strg+F11\n")
-                                                 << true << false << QString() << false << false << 0;
-    QTest::newRow("empty values") << true
-                                  << QByteArray("[Settings]\nSound=\nMusic=\nSoundFileName=\nScreenSaverShortcutKey=\n")
-                                  << true << false << QString() << false << false << 0;
-    QTest::newRow("code keeps its low 16 bits") << true << QByteArray("[Settings]\nScreenSaverShortcutKey=82042\n")
-                                                << true << false << QString() << false << false << 16506;
+    QTest::newRow("code keeps its low 16 bits")
+        << true << QByteArray("[Settings]\nScreenSaverShortcutKey=82042\n") << true << false << QString()
+        << false << false << 16506;
     QTest::newRow("file name kept as written")
-        << true << QByteArray("[Settings]\nSoundFileName=C:\\\\windows\\\\Media\\\\chimes.wav\n") << true << false
-        << QStringLiteral("C:\\windows\\Media\\chimes.wav") << false << false << 0;
+        << true << QByteArray("[Settings]\nSoundFileName=C:\\\\windows\\\\Media\\\\chimes.wav\n") << true
+        << false << QStringLiteral("C:\\windows\\Media\\chimes.wav") << false << false << 0;
     QTest::newRow("file name with blanks and umlauts")
-        << true << QByteArray("[Settings]\nSoundFileName=/home/j\xc3\xb6rg/Kl\xc3\xa4nge/ding dong.wav\n") << true
-        << false << QStringLiteral("/home/jörg/Klänge/ding dong.wav") << false << false << 0;
+        << true << QByteArray("[Settings]\nSoundFileName=/home/j\xc3\xb6rg/Kl\xc3\xa4nge/ding dong.wav\n")
+        << true << false << QStringLiteral("/home/jörg/Klänge/ding dong.wav") << false << false << 0;
     QTest::newRow("hand-written comma in file name")
         << true << QByteArray("[Settings]\nSoundFileName=/tmp/a, b.wav\n") << true << false
         << QStringLiteral("/tmp/a, b.wav") << false << false << 0;
     QTest::newRow("values of another group do not count")
         << true << QByteArray("[General]\nSound=0\nMusic=1\n[Settings]\nSaveHistory=1\n") << true << false
         << QString() << true << false << 0;
-    QTest::newRow("CR LF lines") << true << QByteArray("[Settings]\r\nSound=0\r\nScreenSaverShortcutKey=16506\r\n")
+    QTest::newRow("CR LF lines") << true
+                                 << QByteArray("[Settings]\r\nSound=0\r\nScreenSaverShortcutKey=16506\r\n")
                                  << false << false << QString() << false << false << 16506;
 }
 
@@ -363,24 +372,26 @@ void TestSettings::saveWritesStrings() {
     f.form->CheckBoxScreensaver->setChecked(true);
     f.form->HotKeyScreensaver->setShortcutCode(49235);
     f.form->SaveSettings();
-    QCOMPARE(readBytes(f.settingsPath()), QByteArray("[Settings]\n"
-                                                     "Music=1\n"
-                                                     "SaveHistory=1\n"
-                                                     "ScreenSaverShortcutKey=49235\n"
-                                                     "Sound=0\n"
-                                                     "SoundFileName=/home/j\xc3\xb6rg/Kl\xc3\xa4nge/ding dong.wav\n"
-                                                     "UseScreenSaverShortcut=1\n"));
+    QCOMPARE(readBytes(f.settingsPath()),
+             QByteArray("[Settings]\n"
+                        "Music=1\n"
+                        "SaveHistory=1\n"
+                        "ScreenSaverShortcutKey=49235\n"
+                        "Sound=0\n"
+                        "SoundFileName=/home/j\xc3\xb6rg/Kl\xc3\xa4nge/ding dong.wav\n"
+                        "UseScreenSaverShortcut=1\n"));
 
     // The design-time contents, written as they stand.
     TOptionsFixture design;
     design.form->SaveSettings();
-    QCOMPARE(readBytes(design.settingsPath()), QByteArray("[Settings]\n"
-                                                          "Music=0\n"
-                                                          "SaveHistory=0\n"
-                                                          "ScreenSaverShortcutKey=16506\n"
-                                                          "Sound=0\n"
-                                                          "SoundFileName=C:\\\\windows\\\\Media\\\\chimes.wav\n"
-                                                          "UseScreenSaverShortcut=0\n"));
+    QCOMPARE(readBytes(design.settingsPath()),
+             QByteArray("[Settings]\n"
+                        "Music=0\n"
+                        "SaveHistory=0\n"
+                        "ScreenSaverShortcutKey=16506\n"
+                        "Sound=0\n"
+                        "SoundFileName=C:\\\\windows\\\\Media\\\\chimes.wav\n"
+                        "UseScreenSaverShortcut=0\n"));
 }
 
 void TestSettings::saveReplacesFileAndKeepsOtherGroups() {
@@ -416,8 +427,9 @@ void TestSettings::saveFailureIsSilent() {
 
 void TestSettings::loadSaveRoundTrip() {
     TOptionsFixture f;
-    QVERIFY(writeBytes(f.settingsPath(), "[Settings]\nSound=ja\nMusic=2\nSoundFileName=\"C:\\\\Media\\\\a, b.wav\"\n"
-                                         "SaveHistory=7\nUseScreenSaverShortcut=0\nScreenSaverShortcutKey=x\n"));
+    QVERIFY(writeBytes(f.settingsPath(),
+                       "[Settings]\nSound=ja\nMusic=2\nSoundFileName=\"C:\\\\Media\\\\a, b.wav\"\n"
+                       "SaveHistory=7\nUseScreenSaverShortcut=0\nScreenSaverShortcutKey=x\n"));
     f.form->LoadSettings();
     f.form->SaveSettings();
     const QByteArray first = readBytes(f.settingsPath());
@@ -440,7 +452,8 @@ void TestSettings::loadSaveRoundTrip() {
     QCOMPARE(readBytes(f.settingsPath()), first);
 
     // Every hot key survives the trip.
-    for (const quint16 code : {quint16(49235), quint16(16506), quint16(0x2070), quint16(0x4065), quint16(0)}) {
+    for (const quint16 code :
+         {quint16(49235), quint16(16506), quint16(0x2070), quint16(0x4065), quint16(0)}) {
         second->HotKeyScreensaver->setShortcutCode(code);
         second->SaveSettings();
         auto third = f.makeForm();
@@ -454,15 +467,24 @@ void TestSettings::loadSaveRoundTrip() {
 void TestSettings::dialogLayout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
-    QTest::newRow("run") << "CheckBoxRun" << "Programm beim Start von Windows aktivieren";
-    QTest::newRow("beep") << "CheckBoxBeep" << "Ton bei Nachrichteneingang ausgeben";
-    QTest::newRow("sound") << "CheckBoxSound" << "Sound bei Nachrichteneingang abspielen";
-    QTest::newRow("file") << "EditFileNameSound" << "C:\\windows\\Media\\chimes.wav";
-    QTest::newRow("select") << "BitBtnSelectSound" << "...";
-    QTest::newRow("history") << "CheckBoxHistory" << "History speichern";
-    QTest::newRow("screensaver") << "CheckBoxScreensaver" << "Shortcut für Bildschirmschoner verwenden";
-    QTest::newRow("ok") << "BitBtnOk" << "OK";
-    QTest::newRow("cancel") << "BitBtn1" << "Abbrechen";
+    QTest::newRow("run") << "CheckBoxRun"
+                         << "Programm beim Start von Windows aktivieren";
+    QTest::newRow("beep") << "CheckBoxBeep"
+                          << "Ton bei Nachrichteneingang ausgeben";
+    QTest::newRow("sound") << "CheckBoxSound"
+                           << "Sound bei Nachrichteneingang abspielen";
+    QTest::newRow("file") << "EditFileNameSound"
+                          << "C:\\windows\\Media\\chimes.wav";
+    QTest::newRow("select") << "BitBtnSelectSound"
+                            << "...";
+    QTest::newRow("history") << "CheckBoxHistory"
+                             << "History speichern";
+    QTest::newRow("screensaver") << "CheckBoxScreensaver"
+                                 << "Shortcut für Bildschirmschoner verwenden";
+    QTest::newRow("ok") << "BitBtnOk"
+                        << "OK";
+    QTest::newRow("cancel") << "BitBtn1"
+                            << "Abbrechen";
 }
 
 void TestSettings::dialogLayout() {
@@ -621,11 +643,16 @@ void TestSettings::autostartOnOk_data() {
     QTest::addColumn<QString>("after");
 
     const QString other = QStringLiteral("/usr/bin/palavero");
-    QTest::newRow("ticked, no entry: writes the path") << false << QString() << true << false << false << kExe;
-    QTest::newRow("ticked overwrites another path unasked") << true << other << true << false << false << kExe;
-    QTest::newRow("ticked overwrites path and argument") << true << kExe + " -p 3031" << true << false << false << kExe;
-    QTest::newRow("unticked, empty entry: nothing") << true << QString() << false << true << false << QString();
-    QTest::newRow("unticked, own path: removed unasked") << true << kExe << false << false << false << QString();
+    QTest::newRow("ticked, no entry: writes the path")
+        << false << QString() << true << false << false << kExe;
+    QTest::newRow("ticked overwrites another path unasked")
+        << true << other << true << false << false << kExe;
+    QTest::newRow("ticked overwrites path and argument")
+        << true << kExe + " -p 3031" << true << false << false << kExe;
+    QTest::newRow("unticked, empty entry: nothing")
+        << true << QString() << false << true << false << QString();
+    QTest::newRow("unticked, own path: removed unasked")
+        << true << kExe << false << false << false << QString();
     QTest::newRow("unticked, path and argument: removed unasked")
         << true << kExe + " -p 3031" << false << false << false << QString();
     QTest::newRow("unticked, other letter case, No: kept")
@@ -633,7 +660,8 @@ void TestSettings::autostartOnOk_data() {
     QTest::newRow("unticked, other letter case, Yes: emptied")
         << true << "/OPT/palavero/Palavero" << false << true << true << QString();
     QTest::newRow("unticked, another path, No: kept") << true << other << false << false << true << other;
-    QTest::newRow("unticked, another path, Yes: emptied") << true << other << false << true << true << QString();
+    QTest::newRow("unticked, another path, Yes: emptied")
+        << true << other << false << true << true << QString();
     QTest::newRow("unticked, shorter text, No: kept")
         << true << "/opt/Palavero" << false << false << true << "/opt/Palavero";
 }
@@ -662,8 +690,9 @@ void TestSettings::autostartOnOk() {
         const TFakeMessageBoxes::Box& box = f.boxes.boxes.constFirst();
         QVERIFY(box.question);
         QCOMPARE(box.caption, QStringLiteral("Palavero Auto Run"));
-        QCOMPARE(box.text, QStringLiteral("Eine Version von Palavero ist bereits für den Autostart konfiguriert: ") +
-                               stored + QStringLiteral("\nSoll dieser Eintrag gelöscht werden?"));
+        QCOMPARE(box.text,
+                 QStringLiteral("Eine Version von Palavero ist bereits für den Autostart konfiguriert: ") +
+                     stored + QStringLiteral("\nSoll dieser Eintrag gelöscht werden?"));
     } else {
         QVERIFY(f.boxes.boxes.isEmpty());
     }
@@ -690,26 +719,55 @@ void TestSettings::removedEntryShowsUnticked() {
     QCOMPARE(f.boxes.boxes.size(), 1);
 }
 
+void TestSettings::autostartWriteFailureIsReported_data() {
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<bool>("tick");
+    QTest::addColumn<bool>("settingsWritable");
+    QTest::addColumn<QString>("text");
+    const QString saved = QStringLiteral("\nDie übrigen Einstellungen wurden gespeichert.");
+    QTest::newRow("entering") << QString() << true << true
+                              << QStringLiteral(
+                                     "Palavero konnte nicht in den Autostart eingetragen werden.") +
+                                     saved;
+    QTest::newRow("removing") << kExe << false << true
+                              << QStringLiteral(
+                                     "Der Autostart-Eintrag von Palavero konnte nicht entfernt werden.") +
+                                     saved;
+    QTest::newRow("settings not written either")
+        << QString() << true << false
+        << QStringLiteral("Palavero konnte nicht in den Autostart eingetragen werden.");
+}
+
 void TestSettings::autostartWriteFailureIsReported() {
+    QFETCH(QString, stored);
+    QFETCH(bool, tick);
+    QFETCH(bool, settingsWritable);
+    QFETCH(QString, text);
     TOptionsFixture f;
+    f.autostart.entries[kTitle] = stored;
     f.autostart.failWrites = true;
+    if (!settingsWritable) {
+        QVERIFY(writeBytes(f.dir.filePath(QStringLiteral("Korvel")), "not a folder"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot create the folder")));
+    }
     f.form->LoadSettings();
     f.form->open();
-    f.form->CheckBoxRun->setChecked(true);
+    f.form->CheckBoxRun->setChecked(tick);
     QTest::mouseClick(f.form->BitBtnOk, Qt::LeftButton);
     QCOMPARE(f.boxes.boxes.size(), 1);
     QVERIFY(!f.boxes.boxes.constFirst().question);
     QCOMPARE(f.boxes.boxes.constFirst().icon, IMessageBoxes::Icon::Error);
-    QCOMPARE(f.boxes.boxes.constFirst().text, AutostartRule::writeFailureText());
-    QVERIFY(f.boxes.boxes.constFirst().text.startsWith(QStringLiteral("Der Autostart-Eintrag")));
+    QCOMPARE(f.boxes.boxes.constFirst().text, text);
     // The settings were written before; the dialog closes with OK.
-    QVERIFY(QFileInfo::exists(f.settingsPath()));
+    QCOMPARE(QFileInfo::exists(f.settingsPath()), settingsWritable);
     QCOMPARE(f.form->result(), int(QDialog::Accepted));
+    QCOMPARE(f.autostart.entries.value(kTitle), stored);
 }
 
 void TestSettings::xdgAutostartFile() {
     TXdgAutostart autostart;
-    const QString path = qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/palavero.desktop");
+    const QString path =
+        qEnvironmentVariable("XDG_CONFIG_HOME") + QStringLiteral("/autostart/palavero.desktop");
     QFile::remove(path);
     QCOMPARE(TXdgAutostart::filePath(kTitle), path);
     QCOMPARE(autostart.read(kTitle), QString()); // no file: no entry
@@ -736,12 +794,18 @@ void TestSettings::xdgAutostartFile() {
 void TestSettings::xdgAutostartExecQuoting_data() {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QString>("exec");
-    QTest::newRow("plain") << "/usr/bin/palavero" << "/usr/bin/palavero";
-    QTest::newRow("blank") << "/opt/Palavero Lite/palavero" << "\"/opt/Palavero Lite/palavero\"";
-    QTest::newRow("percent") << "/opt/100%/palavero" << "/opt/100%%/palavero";
-    QTest::newRow("quote and dollar") << "/opt/a\"b$c/palavero" << "\"/opt/a\\\\\"b\\\\$c/palavero\"";
-    QTest::newRow("backslash") << "/opt/a\\b/palavero" << "\"/opt/a\\\\\\\\b/palavero\"";
-    QTest::newRow("umlaut") << "/home/jörg/palavero" << "/home/jörg/palavero";
+    QTest::newRow("plain") << "/usr/bin/palavero"
+                           << "/usr/bin/palavero";
+    QTest::newRow("blank") << "/opt/Palavero Lite/palavero"
+                           << "\"/opt/Palavero Lite/palavero\"";
+    QTest::newRow("percent") << "/opt/100%/palavero"
+                             << "/opt/100%%/palavero";
+    QTest::newRow("quote and dollar") << "/opt/a\"b$c/palavero"
+                                      << "\"/opt/a\\\\\"b\\\\$c/palavero\"";
+    QTest::newRow("backslash") << "/opt/a\\b/palavero"
+                               << "\"/opt/a\\\\\\\\b/palavero\"";
+    QTest::newRow("umlaut") << "/home/jörg/palavero"
+                            << "/home/jörg/palavero";
 }
 
 void TestSettings::xdgAutostartExecQuoting() {
@@ -766,11 +830,13 @@ void TestSettings::xdgAutostartReadsForeignFiles_data() {
         << "/opt/Palavero Lite/palavero -p 3031";
     QTest::newRow("blanks around =") << QByteArray("[Desktop Entry]\nExec = /usr/bin/palavero\n")
                                      << "/usr/bin/palavero";
-    QTest::newRow("Exec of another group") << QByteArray("[Desktop Entry]\nName=x\n[Desktop Action New]\nExec=/x\n")
-                                           << QString();
-    QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=/usr/bin/palavero\nHidden=true\n") << QString();
+    QTest::newRow("Exec of another group")
+        << QByteArray("[Desktop Entry]\nName=x\n[Desktop Action New]\nExec=/x\n") << QString();
+    QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nExec=/usr/bin/palavero\nHidden=true\n")
+                            << QString();
     QTest::newRow("disabled in GNOME")
-        << QByteArray("[Desktop Entry]\nExec=/usr/bin/palavero\nX-GNOME-Autostart-enabled=false\n") << QString();
+        << QByteArray("[Desktop Entry]\nExec=/usr/bin/palavero\nX-GNOME-Autostart-enabled=false\n")
+        << QString();
     QTest::newRow("comment") << QByteArray("[Desktop Entry]\n#Exec=/x\nExec=/y\n") << "/y";
 }
 

@@ -8,7 +8,7 @@
 // same way. An entry that the desktop hides (Hidden=true, or
 // X-GNOME-Autostart-enabled=false) counts as no entry.
 class TXdgAutostart : public IAutostart {
-public:
+  public:
     QString read(const QString& title) const override;
     bool write(const QString& title, const QString& command) override;
     static QString filePath(const QString& title);

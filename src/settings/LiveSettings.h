@@ -5,15 +5,14 @@
 // The six settings as they stand right now. The options dialog's controls are
 // the live settings; readers ask at the moment they need a value.
 class ILiveSettings {
-  public:
+public:
     virtual ~ILiveSettings() = default;
-    virtual bool beepEnabled() const = 0;        // "Ton bei Nachrichteneingang ausgeben"
-    virtual bool soundEnabled() const = 0;       // "Sound bei Nachrichteneingang abspielen"
-    virtual QString soundFileName() const = 0;   // the file to play
-    virtual bool historyEnabled() const = 0;     // "History speichern"
-    virtual bool screenSaverEnabled() const = 0; // "Shortcut für Bildschirmschoner verwenden"
-    virtual quint16
-    screenSaverShortcut() const = 0; // shortcut code (VK + 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt)
+    virtual bool beepEnabled() const = 0;           // "Ton bei Nachrichteneingang ausgeben"
+    virtual bool soundEnabled() const = 0;          // "Sound bei Nachrichteneingang abspielen"
+    virtual QString soundFileName() const = 0;      // the file to play
+    virtual bool historyEnabled() const = 0;        // "History speichern"
+    virtual bool screenSaverEnabled() const = 0;    // "Shortcut für Bildschirmschoner verwenden"
+    virtual quint16 screenSaverShortcut() const = 0; // shortcut code (VK + 0x2000 Shift, 0x4000 Ctrl, 0x8000 Alt)
 };
 
 // Plain values, for tests and for code that needs a snapshot.

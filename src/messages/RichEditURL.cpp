@@ -115,6 +115,8 @@ void TRichEditURL::mousePressEvent(QMouseEvent* event) {
                 QTextCursor selection(document());
                 selection.setPosition(int(l.start));
                 selection.setPosition(int(l.start + l.length), QTextCursor::KeepAnchor);
+                if (focusPolicy() & Qt::ClickFocus)
+                    setFocus(Qt::MouseFocusReason);
                 setTextCursor(selection);
                 DoURLClick(selection.selectedText());
                 event->accept();

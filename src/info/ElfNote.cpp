@@ -13,6 +13,7 @@ constexpr quint32 ShtNote = 7;
 constexpr quint32 PtNote = 4;
 constexpr int MaxHeaders = 0x10000;     // e_shnum / e_phnum are 16-bit
 constexpr qint64 MaxNoteArea = 0x400000; // a note section or segment larger than this is not ours
+constexpr int MaxEntrySize = 1024;       // real header entries are 32 to 64 bytes
 
 // Random access to the file or image, never beyond its size.
 class Source {
@@ -115,7 +116,7 @@ QByteArray findIn(QIODevice& device, const QByteArray& owner, quint32 type) {
     // Reads a table of `count` entries of `entrySize` bytes (at least `minimum`) and hands each on.
     auto forEachEntry = [&](quint64 offset, int entrySize, int count, int minimum,
                             const std::function<bool(const QByteArray&)>& visit) {
-        if (offset == 0 || count <= 0 || count > MaxHeaders || entrySize < minimum)
+        if (offset == 0 || count <= 0 || count > MaxHeaders || entrySize < minimum || entrySize > MaxEntrySize)
             return false;
         QByteArray table;
         if (!source.read(offset, quint64(entrySize) * quint64(count), &table))

@@ -131,6 +131,7 @@ private Q_SLOTS:
     void craftedFiles_data();
     void craftedFiles();
     void truncatedExecutable();
+    void hugeFile();
     void randomAndDamagedImages();
     void resourceLayout();
 
@@ -342,6 +343,29 @@ void TestInfo::truncatedExecutable() {
     QVERIFY(!writeFile(dir, QStringLiteral("cut"), whole.left(whole.size() - 1)).isEmpty());
     const QString text = ReadVersionString(path, 2);
     QVERIFY(text.isEmpty() || text == FileVersion);
+}
+
+void TestInfo::hugeFile() {
+    // A sparse 3 GiB file whose section headers sit at its far end (all empty): only the
+    // headers and the note area are read, never the whole file, and the note is still found
+    // through the program headers.
+    QTemporaryDir dir;
+    ElfImage elf;
+    const QByteArray image = elf.build(versionNote(elf, programContents()));
+    const QString path = writeFile(dir, QStringLiteral("huge"), image);
+    QFile file(path);
+    const qint64 size = qint64(3) << 30;
+    if (!file.open(QIODevice::ReadWrite) || !file.resize(size))
+        QSKIP("no sparse files here");
+    // Move the section headers to the end and make them as many as the format allows.
+    QByteArray header = image.left(64);
+    elf.put(header, 40, quint64(size - 65535 * 64), 8);
+    elf.put(header, 60, 65535, 2);
+    QVERIFY(file.seek(0));
+    QCOMPARE(file.write(header), qint64(64));
+    file.close();
+    QCOMPARE(ReadVersionString(path, 2), FileVersion);
+    QCOMPARE(GetVersionString(path, 8), QStringLiteral("2.6"));
 }
 
 void TestInfo::randomAndDamagedImages() {

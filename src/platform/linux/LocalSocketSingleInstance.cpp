@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QLockFile>
 #include <QLoggingCategory>
 
 #include <unistd.h>
@@ -69,6 +70,10 @@ bool TLocalSocketSingleInstance::tryBecomePrimary() {
         FPrimary = true;
         return true;
     }
+    // Two starts at the same moment take turns, so that only one of them
+    // removes a stale socket and listens. Without the lock it goes on anyway.
+    QLockFile turn(FSocketPath + QStringLiteral(".lock"));
+    turn.tryLock(TimeoutMs);
     switch (probe()) {
     case TProbe::Answered:
         return false;

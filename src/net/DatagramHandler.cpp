@@ -29,7 +29,7 @@ QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
         // Local time changes only on whole seconds, so the text of this second
         // stays right for every datagram within it.
         const qint64 second = QDateTime::currentSecsSinceEpoch();
-        const QString locale = QLocale().name();
+        const QLocale locale;
         if (second != FCachedSecond || locale != FCachedLocale) {
             FCachedTime = Timestamp::text(QDateTime::fromSecsSinceEpoch(second));
             FCachedSecond = second;

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QLocale>
 #include <QObject>
 #include <QString>
 
@@ -47,6 +48,6 @@ private:
     // The time text of the current second for the current default locale: a
     // burst of datagrams formats (and looks up the local time zone) once.
     mutable qint64 FCachedSecond = -1;
-    mutable QString FCachedLocale;
+    mutable QLocale FCachedLocale;
     mutable QString FCachedTime;
 };

@@ -23,33 +23,35 @@ TTargetList::TTargetList(const QByteArray& ownName, QObject* parent)
 
 TTargetList::~TTargetList() = default;
 
-int TTargetList::exactRow(const QByteArray& text) const {
-    // Entries that are equal ignoring case sit next to each other; look the
-    // run of them up by the sort key, then compare exactly.
-    const QString key = sortKey(Ansi::toUnicode(text));
+TTargetList::Place TTargetList::locate(const QByteArray& text, const QString& key) const {
+    // Entries that are equal ignoring case sit next to each other: find their
+    // run by the sort key, then compare exactly within it.
     auto it = std::lower_bound(FEntries.begin(), FEntries.end(), key,
                                [](const std::unique_ptr<Entry>& e, const QString& k) { return e->key < k; });
     for (; it != FEntries.end() && (*it)->key == key; ++it) {
         if ((*it)->text == text)
-            return int(it - FEntries.begin());
+            return {int(it - FEntries.begin()), -1};
     }
-    return -1;
+    // Not listed: a new entry goes after the run, as a sorted combo box inserts.
+    return {-1, int(it - FEntries.begin())};
+}
+
+int TTargetList::exactRow(const QByteArray& text) const {
+    return locate(text, sortKey(Ansi::toUnicode(text))).row;
 }
 
 bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& address) {
     if (name == FOwnName)
         return false;
-    if (exactRow(name) >= 0)
-        return false;
     const QString display = Ansi::toUnicode(name);
-    auto entry = std::make_unique<Entry>(Entry{name, display, sortKey(display), std::make_unique<TPalaveroRemoteData>()});
+    QString key = sortKey(display);
+    const Place place = locate(name, key);
+    if (place.row >= 0)
+        return false;
+    auto entry = std::make_unique<Entry>(Entry{name, display, std::move(key), std::make_unique<TPalaveroRemoteData>()});
     entry->record->FIPAddress = address;
-    // After the entries that sort equal, as a sorted combo box inserts.
-    const auto pos = std::upper_bound(FEntries.begin(), FEntries.end(), entry->key,
-                                      [](const QString& k, const std::unique_ptr<Entry>& e) { return k < e->key; });
-    const int row = int(pos - FEntries.begin());
-    beginInsertRows(QModelIndex(), row, row);
-    FEntries.insert(pos, std::move(entry));
+    beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
+    FEntries.insert(FEntries.begin() + place.insertAt, std::move(entry));
     endInsertRows();
     qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
     return true;

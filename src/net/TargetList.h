@@ -55,6 +55,11 @@ private:
         QString key;     // display with every character case-folded: the sort key
         std::unique_ptr<TPalaveroRemoteData> record;
     };
+    struct Place {
+        int row;      // the entry with exactly this text, or -1
+        int insertAt; // where a new entry with this text goes (when row is -1)
+    };
+    Place locate(const QByteArray& text, const QString& key) const;
     int exactRow(const QByteArray& text) const;
 
     QByteArray FOwnName;

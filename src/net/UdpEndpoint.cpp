@@ -206,9 +206,13 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 void TUdpEndpoint::readSocket(QUdpSocket* socket) {
     if (!socket)
         return;
-    while (socket->hasPendingDatagrams()) {
+    // Read until the socket has nothing more: one system call per datagram and
+    // one at the end, which Qt reports as a temporary error (ignored here).
+    for (;;) {
         QHostAddress sender;
         const qint64 n = socket->readDatagram(FReadBuffer.data(), FReadBuffer.size(), &sender);
+        if (n < 0 && (socket->error() == QAbstractSocket::TemporaryError || !socket->hasPendingDatagrams()))
+            break;
         // Errors, empty datagrams and datagrams longer than the buffer are dropped.
         if (n <= 0 || n > Datagram::kBufferSize)
             continue;

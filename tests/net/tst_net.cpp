@@ -2,6 +2,7 @@
 #include "common/TestMain.h"
 
 #include "core/Ansi.h"
+#include "core/Timestamp.h"
 #include "net/Datagram.h"
 #include "net/DatagramHandler.h"
 #include "net/Presence.h"
@@ -128,6 +129,7 @@ private Q_SLOTS:
     void closingIgnoresDatagrams();
     void statusText_data();
     void statusText();
+    void statusTextOfTheCurrentTime();
     void pendingEventsRunAfterGroupsAndData_data();
     void pendingEventsRunAfterGroupsAndData();
 
@@ -303,6 +305,25 @@ void TestNet::statusText() {
     h.HandleDatagram(text);
     QCOMPARE(spy.count(), 1);
     QCOMPARE(spy.first().first().toString(), status);
+}
+
+void TestNet::statusTextOfTheCurrentTime() {
+    TDatagramHandler h;
+    QSignalSpy spy(&h, &TDatagramHandler::statusText);
+    const QDateTime before = QDateTime::currentDateTime();
+    h.HandleDatagram("PC-04:KVPALAVEROREFRESH:");
+    const QDateTime after = QDateTime::currentDateTime();
+    const QString text = spy.takeFirst().first().toString();
+    QVERIFY2(text == "24 Bytes empfangen " + Timestamp::text(before) || text == "24 Bytes empfangen " + Timestamp::text(after),
+             qPrintable(text));
+    QVERIFY(QRegularExpression("^24 Bytes empfangen \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(text).hasMatch());
+
+    // Another locale within the same second gives its own format at once.
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    h.HandleDatagram("PC-04:KVPALAVEROREFRESH:");
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const QString english = spy.takeFirst().first().toString();
+    QVERIFY2(english.contains('/'), qPrintable(english));
 }
 
 void TestNet::pendingEventsRunAfterGroupsAndData_data() {

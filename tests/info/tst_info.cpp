@@ -11,8 +11,10 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 namespace {
@@ -132,6 +134,7 @@ private Q_SLOTS:
     void craftedFiles();
     void truncatedExecutable();
     void hugeFile();
+    void strippedExecutable();
     void randomAndDamagedImages();
     void resourceLayout();
 
@@ -366,6 +369,23 @@ void TestInfo::hugeFile() {
     file.close();
     QCOMPARE(ReadVersionString(path, 2), FileVersion);
     QCOMPARE(GetVersionString(path, 8), QStringLiteral("2.6"));
+}
+
+void TestInfo::strippedExecutable() {
+    // Packaging strips the program the way Debian does; the version note must survive.
+    const QString strip = QStandardPaths::findExecutable(QStringLiteral("strip"));
+    if (strip.isEmpty())
+        QSKIP("strip is not installed");
+    QTemporaryDir dir;
+    const QString stripped = dir.filePath(QStringLiteral("palavero"));
+    QProcess process;
+    process.start(strip, {QStringLiteral("--remove-section=.comment"), QStringLiteral("--remove-section=.note"),
+                          QStringLiteral("--strip-unneeded"), QStringLiteral("-o"), stripped,
+                          QCoreApplication::applicationFilePath()});
+    QVERIFY(process.waitForFinished());
+    QCOMPARE(process.exitCode(), 0);
+    QCOMPARE(GetVersionString(stripped, 2), FileVersion);
+    QCOMPARE(GetVersionString(stripped, 7), QStringLiteral("Palavero"));
 }
 
 void TestInfo::randomAndDamagedImages() {

@@ -2,6 +2,7 @@
 // receiver, a real message pane in an offscreen application and the log on in a
 // temporary folder. Prints the time for 1 000 and 10 000 messages and their ratio
 // (about 10 when showing a message costs in proportion to the new text only).
+// Each size runs three times; the best wall and CPU times are printed.
 
 #include "messages/MessageLog.h"
 #include "messages/MessageReceiver.h"
@@ -17,6 +18,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
@@ -117,8 +119,19 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
-    const TRun small = run(1000);
-    const TRun large = run(10000);
+    // Best of three runs each, so that other load on the machine weighs less.
+    auto best = [](int count) {
+        TRun result = run(count);
+        for (int i = 0; i < 2; ++i) {
+            const TRun again = run(count);
+            result.ok = result.ok && again.ok;
+            result.ms = std::min(result.ms, again.ms);
+            result.cpuMs = std::min(result.cpuMs, again.cpuMs);
+        }
+        return result;
+    };
+    const TRun small = best(1000);
+    const TRun large = best(10000);
     const double ratio = small.ms > 0 ? double(large.ms) / double(small.ms) : 0.0;
     const double cpuRatio = small.cpuMs > 0 ? double(large.cpuMs) / double(small.cpuMs) : 0.0;
     std::printf("receive 1000 messages:  %lld ms wall, %lld ms CPU (%s)\n", static_cast<long long>(small.ms),

@@ -28,7 +28,8 @@ class FakeLogind:
         bus = test_lan.spawn(host, ["dbus-daemon", "--config-file=" + SYSTEM_BUS_CONF,
                                     "--address=unix:path=" + socket_path,
                                     "--print-address", "--nofork"],
-                             stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+                             stdout=subprocess.PIPE, stdin=subprocess.DEVNULL,
+                             stderr=subprocess.DEVNULL)
         self.address = bus.stdout.readline().decode().strip()
         if not self.address:
             raise AssertionError("dbus-daemon did not start")

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 
+#include <cerrno>
+
 #include <sys/socket.h>
 
 namespace {
@@ -203,22 +205,39 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     return FSocket4->writeDatagram(wire, address, port) == wire.size();
 }
 
+void TUdpEndpoint::accept(qint64 n, const QHostAddress& sender) {
+    // Errors, empty datagrams and datagrams longer than the buffer are dropped;
+    // with the form defaults (no read handler) everything is dropped unseen.
+    if (n <= 0 || n > Datagram::kBufferSize || !FReadHandler)
+        return;
+    FQueue.enqueue({QByteArray(FReadBuffer.constData(), n), sender});
+}
+
 void TUdpEndpoint::readSocket(QUdpSocket* socket) {
     if (!socket)
         return;
-    // Read until the socket has nothing more: one system call per datagram and
-    // one at the end, which Qt reports as a temporary error (ignored here).
+    const int fd = int(socket->socketDescriptor());
     for (;;) {
+        // Straight from the socket: one system call per datagram.
+        for (;;) {
+            sockaddr_storage from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = ::recvfrom(fd, FReadBuffer.data(), size_t(FReadBuffer.size()), MSG_DONTWAIT,
+                                         reinterpret_cast<sockaddr*>(&from), &length);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                break; // nothing more (or a pending error, which Qt's read below clears)
+            }
+            accept(n, QHostAddress(reinterpret_cast<const sockaddr*>(&from)));
+        }
+        // Qt announces the next datagram only after a read through it; that read
+        // finds nothing (a temporary error) unless a datagram has just arrived.
         QHostAddress sender;
         const qint64 n = socket->readDatagram(FReadBuffer.data(), FReadBuffer.size(), &sender);
         if (n < 0 && (socket->error() == QAbstractSocket::TemporaryError || !socket->hasPendingDatagrams()))
             break;
-        // Errors, empty datagrams and datagrams longer than the buffer are dropped.
-        if (n <= 0 || n > Datagram::kBufferSize)
-            continue;
-        if (!FReadHandler)
-            continue; // form defaults: dropped unseen
-        FQueue.enqueue({QByteArray(FReadBuffer.constData(), n), sender});
+        accept(n, sender);
     }
 }
 

@@ -70,6 +70,7 @@ private:
     QUdpSocket* bindSocket(const QHostAddress& any);
     void readPending();
     void readSocket(QUdpSocket* socket);
+    void accept(qint64 size, const QHostAddress& sender);
     void drain();
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
     bool isOwnAddress(const QString& address);

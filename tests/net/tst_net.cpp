@@ -156,6 +156,7 @@ private Q_SLOTS:
     void receiveBufferIsEnlarged();
     void ipv6Binding();
     void reentrantHandlerSeesDatagramsInOrder();
+    void burstsAreAllDelivered();
     void closeInsideHandler();
 
     // Target list
@@ -629,6 +630,21 @@ void TestNet::reentrantHandlerSeesDatagramsInOrder() {
     QCOMPARE(deepest, 1);
     for (int i = 0; i < kCount; ++i)
         QCOMPARE(seen.at(i), "PC-04:KVPALAVERODATA:" + QByteArray::number(i));
+}
+
+void TestNet::burstsAreAllDelivered() {
+    // Presence answers of a large network arrive at once; none may be lost, and
+    // each later burst must be announced again by the socket.
+    TNetFixture f;
+    QVERIFY(f.start());
+    constexpr int kBurst = 500;
+    for (int burst = 1; burst <= 3; ++burst) {
+        for (int i = 0; i < kBurst; ++i)
+            f.peer.send("PC-" + QByteArray::number(burst * 1000 + i) + ":KVPALAVEROREFRESH:", f.port);
+        QTRY_COMPARE(f.targets.count(), burst * kBurst);
+    }
+    QCOMPARE(f.targets.textAt(0), QByteArray("PC-1000"));
+    QVERIFY(f.wire.take().isEmpty());
 }
 
 void TestNet::closeInsideHandler() {

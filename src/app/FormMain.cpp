@@ -7,12 +7,17 @@
 #include "app/TargetCombo.h"
 #include "core/Ansi.h"
 #include "core/AppTitle.h"
-#include "groups/GroupStore.h"
+#include "groups/FormGroups.h"
+#include "groups/GroupDistribution.h"
+#include "groups/GroupOps.h"
 #include "info/FormKVInfo.h"
+#include "info/Pictures.h"
 #include "info/VersionInfo.h"
+#include "messages/LinkFinder.h"
 #include "messages/MessageLog.h"
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
+#include "messages/TargetFocusRule.h"
 #include "net/DatagramHandler.h"
 #include "net/Presence.h"
 #include "net/TargetList.h"
@@ -28,6 +33,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenu>
 #include <QMimeData>
@@ -38,8 +44,8 @@
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
-Q_LOGGING_CATEGORY(lcStatus, "palavero.status")
-Q_LOGGING_CATEGORY(lcTargets, "palavero.targets")
+Q_LOGGING_CATEGORY(lcStatus, "palavero.status", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcTargets, "palavero.targets", QtInfoMsg)
 
 namespace {
 
@@ -132,8 +138,8 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     services.sendDatagram = [this](const QByteArray& host, const QByteArray& datagram) {
         return FEndpoint->SendDatagram(host, datagram);
     };
-    FSender = std::make_unique<TMessageSender>(*this, *FLog, boxes, *FState, services);
-    FReceiver = std::make_unique<TMessageReceiver>(*this, *FLog, *FSettings, *platform.sound, *FState);
+    FSender = std::make_unique<TMessageSender>(*this, services, *FLog, boxes, *FState);
+    FReceiver = std::make_unique<TMessageReceiver>(*this, *FSettings, *platform.sound, *FLog, *FState);
     FFocusRule = std::make_unique<TTargetFocusRule>([this] { MemoSend->setFocus(); });
 
     wireSubsystems();
@@ -156,8 +162,9 @@ TFormMain::~TFormMain() {
     delete TrayIconMain;
 }
 
-void TFormMain::setDialogs(TFormOptions* options, TFormKVInfo* about) {
+void TFormMain::setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about) {
     FOptions = options;
+    FGroupEditor = groupEditor;
     FAbout = about;
 }
 
@@ -191,7 +198,7 @@ void TFormMain::buildLayout(int fontSize) {
     ComboBoxTarget = new TTargetCombo;
     ComboBoxTarget->setObjectName(QStringLiteral("ComboBoxTarget"));
     PanelSend->place(ComboBoxTarget, QRect(11, 14, 161, 22));
-    BitBtnSendToAll = new QPushButton(QIcon(QStringLiteral(":/palavero/sendall.svg")), QStringLiteral("An &alle"));
+    BitBtnSendToAll = new QPushButton(Pictures::sendAllIcon(), QStringLiteral("An &alle"));
     BitBtnSendToAll->setObjectName(QStringLiteral("BitBtnSendToAll"));
     BitBtnSendToAll->setFocusPolicy(Qt::ClickFocus);
     PanelSend->place(BitBtnSendToAll, QRect(183, 10, 90, 29));
@@ -229,7 +236,7 @@ void TFormMain::buildLayout(int fontSize) {
     LabelVersion->setFont(small);
     LabelVersion->setStyleSheet(QStringLiteral("color: silver; background: rgb(221,221,221);"));
     PanelBottom->place(LabelVersion, QRect(8, 22, 300, 14));
-    BitBtnSend = new QPushButton(QIcon(QStringLiteral(":/palavero/send.svg")), QStringLiteral("&Senden"));
+    BitBtnSend = new QPushButton(Pictures::sendIcon(), QStringLiteral("&Senden"));
     BitBtnSend->setObjectName(QStringLiteral("BitBtnSend"));
     BitBtnSend->setDefault(true);
     PanelBottom->place(BitBtnSend, QRect(363, 7, 97, 28));
@@ -378,7 +385,7 @@ void TFormMain::wireSubsystems() {
     connect(ComboBoxTarget, &TTargetCombo::keyPressed, this, [this] { FFocusRule->ComboBoxTargetKeyDown(); });
     connect(ComboBoxTarget, &TTargetCombo::selected, this, [this] { FFocusRule->ComboBoxTargetSelect(); });
     connect(RichEditMsg, &TRichEditURL::OnURLClick, this,
-            [this](QObject*, const QString& url) { FPlatform.desktop->openUrl(url); });
+            [this](QObject*, const QString& url) { FPlatform.desktop->openUrl(LinkFinder::urlForOpening(url)); });
 }
 
 void TFormMain::FormCreate() {
@@ -403,6 +410,8 @@ void TFormMain::TimerStartTimer() {
     FDataDirectory = TDataDirectory::prepare(FPlatform.systemInfo->dataRoot(), FBoxes);
     FSnippetFile = FDataDirectory + QStringLiteral("/PalaveroTB.ini");
     FGroupsFile = FDataDirectory + QStringLiteral("/PalaveroGroups.ini");
+    if (FGroupEditor)
+        FGroupEditor->SetGroupsFile(FGroupsFile);
     FGroups->setGroupsFile(FGroupsFile);
     FGroups->RebuildTargetList();
     TFirewallStep::run(*FPlatform.firewall, FBoxes);
@@ -493,7 +502,7 @@ void TFormMain::TimerTrayTimer() {
     bool ok = true;
     if (!TrayIconMain) {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
-            TrayIconMain = new QSystemTrayIcon(QIcon(QStringLiteral(":/palavero/icon.svg")));
+            TrayIconMain = new QSystemTrayIcon(Pictures::appIcon());
             TrayIconMain->setObjectName(QStringLiteral("TrayIconMain"));
             TrayIconMain->setToolTip(AppTitle::current());
             TrayIconMain->setContextMenu(PopupMenuTray);
@@ -539,9 +548,7 @@ void TFormMain::Einstellungen2Click() {
 void TFormMain::Info1Click() {
     if (!FAbout)
         return;
-    FAbout->show();
-    FAbout->raise();
-    FAbout->activateWindow();
+    FAbout->ShowInfo();
 }
 
 void TFormMain::EingegangeneNachrichten1Click() {
@@ -671,6 +678,8 @@ void TFormMain::setStatusText(const QString& text) {
 }
 
 void TFormMain::clearEditor() {
+    // Emptying the editor after a send keeps the status text of that send.
+    const QSignalBlocker blocker(MemoSend);
     MemoSend->clear();
 }
 

@@ -21,6 +21,7 @@ class QSplitter;
 class QSystemTrayIcon;
 class TDatagramHandler;
 class TDesignPanel;
+class TFormGroups;
 class TFormKVInfo;
 class TFormOptions;
 class TGroupDistribution;
@@ -46,7 +47,7 @@ public:
     ~TFormMain() override;
 
     // The dialogs created after the main window (they live for the run).
-    void setDialogs(TFormOptions* options, TFormKVInfo* about);
+    void setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about);
 
     // Start-up and exit.
     void TimerStartTimer();
@@ -175,6 +176,7 @@ private:
     IMessageBoxes& FBoxes;
     std::unique_ptr<TSettingsProxy> FSettings;
     QPointer<TFormOptions> FOptions;
+    QPointer<TFormGroups> FGroupEditor;
     QPointer<TFormKVInfo> FAbout;
 
     // Main-window state.

@@ -5,7 +5,7 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 
-Q_LOGGING_CATEGORY(lcBoxes, "palavero.boxes")
+Q_LOGGING_CATEGORY(lcBoxes, "palavero.boxes", QtInfoMsg)
 
 namespace {
 

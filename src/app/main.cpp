@@ -2,15 +2,13 @@
 #include "app/FormMain.h"
 #include "app/WidgetMessageBoxes.h"
 #include "info/FormKVInfo.h"
+#include "info/Pictures.h"
 #include "platform/Platform.h"
-#include "platform/SingleInstance.h"
-#include "platform/TerminationSignals.h"
 #include "settings/FormOptions.h"
 #include "snippets/FormTextbausteine.h"
 #include "groups/FormGroups.h"
 
 #include <QApplication>
-#include <QFile>
 
 #include <exception>
 
@@ -18,9 +16,9 @@ namespace {
 
 // The visual style "Korvel2014 Light"; when it cannot be applied the system look stays.
 void applyVisualStyle(QApplication& app) {
-    QFile file(QStringLiteral(":/palavero/korvel2014-light.qss"));
-    if (file.open(QIODevice::ReadOnly))
-        app.setStyleSheet(QString::fromUtf8(file.readAll()));
+    const QString style = Pictures::styleSheet();
+    if (!style.isEmpty())
+        app.setStyleSheet(style);
 }
 
 } // namespace
@@ -29,7 +27,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
 
-    TSingleInstance instance;
+    std::unique_ptr<TPlatform> platform = CreatePlatform();
+    TSingleInstance& instance = *platform->singleInstance;
     if (!instance.tryBecomePrimary()) {
         instance.sendShowRequest();
         return 0;
@@ -37,7 +36,6 @@ int main(int argc, char** argv) {
 
     try {
         applyVisualStyle(app);
-        std::unique_ptr<TPlatform> platform = CreatePlatform();
         TWidgetMessageBoxes boxes;
         const TCommandLine commandLine = TCommandLine::parse(app.arguments().mid(1));
 
@@ -48,17 +46,12 @@ int main(int argc, char** argv) {
         TFormGroups formGroups;
         TFormNewGroup formNewGroup;
         TFormKVInfo formKVInfo(*platform->desktop, &formMain);
-        formMain.setDialogs(&formOptions, &formKVInfo);
+        formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
 
         QObject::connect(&instance, &TSingleInstance::showRequested, &formMain, &TFormMain::WMShowRequest);
-        TTerminationSignals termination;
-        QObject::connect(&termination, &TTerminationSignals::terminationRequested, &formMain,
+        QObject::connect(platform->terminationSignals.get(), &TTerminationSignals::terminationRequested, &formMain,
                          &TFormMain::Beenden1Click);
         QObject::connect(&formMain, &TFormMain::closing, &app, &QCoreApplication::quit, Qt::QueuedConnection);
-        if (platform->sessionMonitor) {
-            QObject::connect(platform->sessionMonitor.get(), &TSessionMonitor::sessionEnding, &formMain,
-                             [&formMain] { formMain.setStatusText(QStringLiteral("Sending Logout Message")); });
-        }
         return app.exec();
     } catch (const std::exception& e) {
         TWidgetMessageBoxes().show(QString::fromLocal8Bit(e.what()), IMessageBoxes::Icon::Error, QString());

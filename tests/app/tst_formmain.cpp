@@ -1,6 +1,7 @@
 #include "common/Fakes.h"
 #include "common/TestMain.h"
 
+#include "app/DesignPanel.h"
 #include "app/FormMain.h"
 #include "app/StatusBarPro.h"
 #include "app/TargetCombo.h"
@@ -8,6 +9,7 @@
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
 #include "net/TargetList.h"
+#include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
 
 #include <QAction>

@@ -535,6 +535,49 @@ class Lan:
         self.extra_procs.append(p)
         return p
 
+    def xvfb(self, host):
+        """Starts an X server (Xvfb) in host; returns its DISPLAY, e.g. ":5".
+        Skips when Xvfb is missing."""
+        if shutil.which("Xvfb") is None:
+            raise unittest.SkipTest("Xvfb is missing")
+        r, w = os.pipe()
+        try:
+            self.spawn(host, ["Xvfb", "-displayfd", str(w), "-nolisten", "tcp",
+                              "-screen", "0", "1024x768x24"],
+                       pass_fds=(w,), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            os.close(w)
+            w = -1
+            number = b""
+            while not number.endswith(b"\n"):
+                chunk = os.read(r, 16)
+                if not chunk:
+                    raise AssertionError("Xvfb did not start")
+                number += chunk
+        finally:
+            os.close(r)
+            if w >= 0:
+                os.close(w)
+        return ":" + number.decode().strip()
+
+    def visible_windows(self, host, display, title):
+        """Ids of the visible windows named exactly title (xdotool)."""
+        r = _run(["ip", "netns", "exec", host.ns, "env", "DISPLAY=" + display, "xdotool",
+                  "search", "--onlyvisible", "--name", "^%s$" % re.escape(title)], check=False)
+        return r.stdout.split()
+
+    def wait_windows(self, host, display, title, visible=True, timeout=DEFAULT_TIMEOUT):
+        """Waits until a window named title is visible (or none is); returns the ids."""
+        deadline = time.monotonic() + timeout
+        while True:
+            ids = self.visible_windows(host, display, title)
+            if bool(ids) == visible:
+                return ids
+            if time.monotonic() > deadline:
+                raise AssertionError("window %r %s visible within %.0f s"
+                                     % (title, "not" if visible else "still", timeout))
+            time.sleep(0.1)
+
     def close(self):
         if self._closed:
             return

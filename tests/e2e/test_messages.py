@@ -79,6 +79,15 @@ class MessagesTest(LanTestCase):
         self.assertRegex(self.log_bytes()[len(before):],
                          b"\\A" + received_entry(b"PC-P", text) + b"\\Z")
 
+    def test_oversized_datagram_is_not_delivered(self):
+        head = b"PC-P:KVPALAVERODATA:"
+        before = self.log_bytes()
+        self.probe.send(head + b"z" * (8193 - len(head)), self.a.addr)
+        self.sync(self.inst, self.probe)
+        self.assertEqual(self.inst.count("palavero.status: 8193 Bytes"), 0, self.inst.log_tail())
+        self.assertEqual(self.log_bytes(), before)
+        self.assertTrue(self.inst.running)
+
 
 if __name__ == "__main__":
     lan.main()

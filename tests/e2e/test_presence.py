@@ -41,6 +41,10 @@ class PresenceTest(LanTestCase):
             self.assertEqual(d.dst, "10.77.0.255")
             self.assertEqual(d.sport, 3030)
         self.assertTrue(inst.running)
+        # Its own broadcasts come back to it and are dropped unseen.
+        self.sync(inst, self.probe)
+        self.assertEqual(inst.count("palavero.status: 23 Bytes empfangen"), 0, inst.log_tail())
+        self.assertEqual(inst.count("target added"), 0, inst.log_tail())
 
     def test_two_instances_find_each_other(self):
         inst_a, inst_b, mark = self.start_pair()
@@ -75,6 +79,22 @@ class PresenceTest(LanTestCase):
         self.sync(inst_a, self.probe)
         self.assertEqual(self.probe.datagrams(src=self.b.addr, since=mark), got[:1])
         self.assertEqual(inst_a.count("target removed:"), 1, inst_a.log_tail())
+
+    def test_third_instance_is_listed_by_all(self):
+        inst_a, inst_b, _ = self.start_pair()
+        c = self.lan.add_host("PC-C")
+        mark = self.probe.mark()
+        inst_c = self.lan.start(c)
+        self.probe.wait(src=c.addr, data=b"PC-C" + CONNECT, count=2, since=mark)
+        inst_a.wait_line("palavero.targets: target added: PC-C 10.77.0.4")
+        inst_b.wait_line("palavero.targets: target added: PC-C 10.77.0.4")
+        inst_c.wait_line("palavero.targets: target added: PC-A 10.77.0.1")
+        inst_c.wait_line("palavero.targets: target added: PC-B 10.77.0.2")
+        for inst in (inst_a, inst_b, inst_c):
+            self.sync(inst, self.probe)
+        self.assertEqual(inst_c.count("target added:"), 2, inst_c.log_tail())
+        self.assertEqual(inst_a.count("target added:"), 2, inst_a.log_tail())
+        self.assertEqual(inst_b.count("target added:"), 2, inst_b.log_tail())
 
     def test_killed_peer_is_kept(self):
         inst_a, inst_b, _ = self.start_pair()

@@ -112,6 +112,8 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     FState = std::make_unique<TMessageState>();
     FTargetList = std::make_unique<TTargetList>(FComputerName);
     FEndpoint = std::make_unique<TUdpEndpoint>(*platform.networkInfo, boxes);
+    // Every datagram goes to the program's port, also before the endpoint is configured on it.
+    FEndpoint->setDestinationPort(FPort);
     FHandler = std::make_unique<TDatagramHandler>();
     FPresence = std::make_unique<TPresence>(FComputerName, FUserName, *FEndpoint, *FTargetList, boxes);
     FGroups = std::make_unique<TGroupDistribution>(

@@ -44,7 +44,8 @@ public:
     // The sender address of the latest datagram handed on (FSenderIP).
     QByteArray senderIP() const { return FSenderIP; }
 
-    // The port datagrams are sent to; the local port unless set (tests only).
+    // The port every datagram is sent to: the program's port, which holds also
+    // while the endpoint still runs on its defaults. The local port unless set.
     void setDestinationPort(quint16 port) { FDestinationPort = port; }
     quint16 destinationPort() const { return FDestinationPort ? FDestinationPort : FPort; }
 

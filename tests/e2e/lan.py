@@ -19,6 +19,7 @@ also removes namespaces that an earlier, killed run of this harness left
 behind. Only addresses of 10.77.0.0/24 are used, only inside the namespaces.
 """
 
+import atexit
 import ctypes
 import collections
 import os
@@ -163,6 +164,20 @@ def in_netns(ns, fn):
     if "error" in box:
         raise box["error"]
     return box["value"]
+
+
+_open_lans = set()
+
+
+def _close_all_lans(*_):
+    for test_lan in list(_open_lans):
+        test_lan.close()
+
+
+def _on_ending_signal(signum, _frame):
+    _close_all_lans()
+    sys.stderr.write("end-to-end tests interrupted by signal %d\n" % signum)
+    os._exit(128 + signum)
 
 
 # --------------------------------------------------------------------------
@@ -427,6 +442,7 @@ class Lan:
         self.tmp = tempfile.mkdtemp(prefix="palavero-e2e-")
         self._namespaces = []
         self._closed = False
+        _open_lans.add(self)
         try:
             self._add_ns(self.bridge_ns)
             self._ip(self.bridge_ns, "link", "add", "br0", "type", "bridge")
@@ -582,6 +598,7 @@ class Lan:
         if self._closed:
             return
         self._closed = True
+        _open_lans.discard(self)
         for inst in self.instances:
             try:
                 inst.kill()
@@ -641,6 +658,9 @@ class LanTestCase(unittest.TestCase):
 def main():
     """Runs the tests of the calling module. All skipped (no root, no namespaces,
     no program) exits with 77, which CTest reports as skipped (SKIP_RETURN_CODE)."""
+    atexit.register(_close_all_lans)
+    for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+        signal.signal(sig, _on_ending_signal)
     prog = unittest.main(exit=False, verbosity=2)
     result = prog.result
     if not result.wasSuccessful():

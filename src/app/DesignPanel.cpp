@@ -17,6 +17,15 @@ void TDesignPanel::place(QWidget* child, const QRect& designRect, Anchors anchor
     child->setGeometry(geometryFor(FPlacements.back()));
 }
 
+void TDesignPanel::resizePlaced(QWidget* child, const QSize& size) {
+    for (Placement& p : FPlacements) {
+        if (p.widget == child) {
+            p.rect.setSize(size);
+            child->setGeometry(geometryFor(p));
+        }
+    }
+}
+
 QRect TDesignPanel::geometryFor(const Placement& p) const {
     const int dw = width() - FDesignSize.width();
     const int dh = height() - FDesignSize.height();

@@ -15,6 +15,8 @@ public:
     // `designSize` is the panel's size in the design the positions refer to.
     TDesignPanel(const QSize& designSize, const QColor& background, QWidget* parent = nullptr);
     void place(QWidget* child, const QRect& designRect, Anchors anchors = Anchors(Left | Top));
+    // Gives a placed child another designed size (a label that sizes itself to its text).
+    void resizePlaced(QWidget* child, const QSize& size);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -24,6 +24,7 @@
 #include "net/UdpEndpoint.h"
 #include "platform/MessageBoxes.h"
 #include "platform/Platform.h"
+#include "platform/UiFont.h"
 #include "settings/FormOptions.h"
 
 #include <QAction>
@@ -31,7 +32,6 @@
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -53,17 +53,6 @@ const QColor kPanelColor(248, 251, 255);
 constexpr int kPanelBottomHeight = 45;
 constexpr int kPanelMinHeight = 100;
 constexpr int kFrameAllowance = 36;
-
-QString windowFontFamily() {
-    const QStringList families = QFontDatabase::families();
-    if (families.contains(QStringLiteral("Tahoma")))
-        return QStringLiteral("Tahoma");
-    for (const char* f : {"DejaVu Sans", "Liberation Sans", "Noto Sans"}) {
-        if (families.contains(QLatin1String(f)))
-            return QLatin1String(f);
-    }
-    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
-}
 
 QString editorText(const QPlainTextEdit* edit) {
     QString t = edit->toPlainText();
@@ -171,9 +160,8 @@ void TFormMain::setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFor
 }
 
 void TFormMain::buildLayout(int fontSize) {
-    QFont windowFont(windowFontFamily());
+    QFont windowFont(UiFont::family());
     windowFont.setPointSize(fontSize > 0 ? fontSize : TCommandLine::kDefaultFontSize);
-    setFont(windowFont);
 
     PanelMsg = new QWidget;
     PanelMsg->setObjectName(QStringLiteral("PanelMsg"));
@@ -233,7 +221,7 @@ void TFormMain::buildLayout(int fontSize) {
     PanelBottom->setFixedHeight(kPanelBottomHeight);
     LabelVersion = new QLabel;
     LabelVersion->setObjectName(QStringLiteral("LabelVersion"));
-    QFont small(windowFontFamily());
+    QFont small(UiFont::family());
     small.setPixelSize(11);
     LabelVersion->setFont(small);
     LabelVersion->setStyleSheet(QStringLiteral("color: silver; background: rgb(221,221,221);"));
@@ -259,6 +247,9 @@ void TFormMain::buildLayout(int fontSize) {
     setTabOrder(BitBtnSend, ComboBoxTarget);
     setTabOrder(ComboBoxTarget, MemoSend);
     setTabOrder(MemoSend, BitBtnHide);
+
+    // Set once all controls exist, so that every one of them inherits it.
+    setFont(windowFont);
 
     PanelMsg->installEventFilter(this);
     PanelSend->installEventFilter(this);
@@ -394,6 +385,7 @@ void TFormMain::FormCreate() {
     const QString version = GetVersionString(QString(), 2);
     LabelVersion->setText(QStringLiteral("Version ") + version + QStringLiteral(" (UDP Port ") +
                           QString::number(FPort) + QLatin1Char(')'));
+    PanelBottom->resizePlaced(LabelVersion, LabelVersion->sizeHint());
     const QLocale locale = FPlatform.systemInfo->systemLocale();
     if (locale.language() == QLocale::German &&
         (locale.territory() == QLocale::Switzerland || locale.territory() == QLocale::Liechtenstein))
@@ -405,7 +397,12 @@ void TFormMain::TimerStartTimer() {
     if (FPlatform.sessionMonitor)
         FPresence->attachSession(*FPlatform.sessionMonitor, *FPlatform.systemInfo);
     MemoSend->setFocus();
-    hide();
+    // The window never shows itself at start; hiding a window that was never
+    // shown raises no hide event, so the tray step of a hide runs here.
+    if (isVisible())
+        hide();
+    else
+        FormHide();
     if (FOptions)
         FOptions->LoadSettings();
     FPresence->AnnouncePresence(true);

@@ -24,6 +24,8 @@ void applyVisualStyle(QApplication& app) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The style sheet must not cut the main window's font off from its controls.
+    QApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles, true);
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
 

@@ -4,6 +4,7 @@
 #include "Pictures.h"
 #include "VersionInfo.h"
 #include "platform/Desktop.h"
+#include "platform/UiFont.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -17,7 +18,7 @@ const char MakerLine[] = "Korvel Software GmbH, Lindau, Deutschland";
 const char MakerMail[] = "info@korvel-software.example";
 
 QFont boxFont(int pixelSize, bool bold) {
-    QFont font(QStringLiteral("Tahoma"));
+    QFont font(UiFont::family());
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setBold(bold);

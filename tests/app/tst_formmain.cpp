@@ -5,6 +5,7 @@
 #include "app/FormMain.h"
 #include "app/StatusBarPro.h"
 #include "app/TargetCombo.h"
+#include "info/Pictures.h"
 #include "messages/MessageReceiver.h"
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
@@ -18,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUdpSocket>
+#include <QSplitter>
 
 namespace {
 
@@ -34,7 +36,7 @@ struct Fixture {
     TFakeSystemInfo* system;
     std::unique_ptr<TFormMain> form;
 
-    explicit Fixture(const QLocale& locale = QLocale(QLocale::German, QLocale::Germany)) {
+    explicit Fixture(const QLocale& locale = QLocale(QLocale::German, QLocale::Germany), int fontSize = 9) {
         auto sys = std::make_unique<TFakeSystemInfo>();
         sys->root = TestSupport::userRoot() + QStringLiteral("/data");
         sys->locale = locale;
@@ -50,6 +52,7 @@ struct Fixture {
         platform.sound = std::make_unique<TFakeSound>();
         TCommandLine cl;
         cl.port = freePort();
+        cl.fontSize = fontSize;
         form = std::make_unique<TFormMain>(platform, boxes, cl);
     }
     ~Fixture() {
@@ -76,6 +79,8 @@ class TestFormMain : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void initialState();
+    void fontSizeFromCommandLine_data();
+    void fontSizeFromCommandLine();
     void hideButtonCaptionForSwissGerman_data();
     void hideButtonCaptionForSwissGerman();
     void startUpHidesAndPreparesData();
@@ -107,6 +112,31 @@ void TestFormMain::initialState() {
     QCOMPARE(f.form->StatusBarMain->panel(0)->width(), 250);
 }
 
+void TestFormMain::fontSizeFromCommandLine_data() {
+    QTest::addColumn<int>("size");
+    QTest::newRow("default") << 9;
+    QTest::newRow("-f12") << 12;
+}
+
+void TestFormMain::fontSizeFromCommandLine() {
+    QFETCH(int, size);
+    // The program's style sheet is active, as it is in the program.
+    QCoreApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles, true);
+    qApp->setStyleSheet(Pictures::styleSheet());
+    Fixture f(QLocale(QLocale::German, QLocale::Germany), size);
+    f.form->SendMessage1Click();
+    QCOMPARE(f.form->MemoSend->font().pointSize(), size);
+    QCOMPARE(f.form->ComboBoxTarget->font().pointSize(), size);
+    QCOMPARE(f.form->RichEditMsg->font().pointSize(), size);
+    // The message pane keeps the font it was given; later changes of the window's font do not reach it.
+    QFont bigger = f.form->font();
+    bigger.setPointSize(size + 4);
+    f.form->setFont(bigger);
+    QCOMPARE(f.form->MemoSend->font().pointSize(), size + 4);
+    QCOMPARE(f.form->RichEditMsg->font().pointSize(), size);
+    qApp->setStyleSheet(QString());
+}
+
 void TestFormMain::hideButtonCaptionForSwissGerman_data() {
     QTest::addColumn<QLocale>("locale");
     QTest::addColumn<QString>("caption");
@@ -125,8 +155,7 @@ void TestFormMain::hideButtonCaptionForSwissGerman() {
 
 void TestFormMain::startUpHidesAndPreparesData() {
     Fixture f;
-    f.form->show();
-    f.startUp();
+    f.startUp(); // the window was never shown
     QVERIFY(!f.form->isVisible());
     QVERIFY(f.form->trayTimer().isActive());
     QCOMPARE(f.form->trayTimer().interval(), 4000);

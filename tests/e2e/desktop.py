@@ -108,6 +108,8 @@ class Desktop:
         out = open(os.path.join(self.tmp.name, log), "w") if log else subprocess.DEVNULL
         p = subprocess.Popen(args, env=env if env is not None else self.env, stdout=out, stderr=subprocess.STDOUT,
                              start_new_session=True, **kw)
+        if log:
+            out.close()
         self.procs.append(p)
         return p
 
@@ -149,6 +151,7 @@ class Desktop:
         out = open(log, "w")
         p = subprocess.Popen(["dbus-run-session", "--config-file=" + conf, "--", binary] + list(args), env=env,
                              stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+        out.close()
         self.procs.append(p)
         return App(self, p, log, xdg)
 
@@ -190,7 +193,7 @@ class Desktop:
                 w, h = (int(v) for v in size.split("x"))
             except ValueError:
                 continue
-            if 16 <= w <= 24 and w == h and ("palavero" in line.lower() or '"' not in line or '(has no name)' in line):
+            if 16 <= w <= 24 and w == h and '"palavero"' in line.lower():
                 wid = int(parts[0], 16)
                 if self.window_geometry(wid).get("Map State") == "IsViewable":
                     icons.append(wid)

@@ -120,7 +120,7 @@ class TrayDesktopTest(unittest.TestCase):
             self.assertTrue(wins)
             self.desk.x(["xdotool", "type", "--delay", "10", "MMMMMMMMMMMMMMMMMMMM"])
             time.sleep(0.5)
-            out = os.path.join(self.desk.tmp.name, "font-%d.png" % self.port)
+            out = os.path.join(SHOTS or self.desk.tmp.name, "font-%d.png" % self.port)
             self.desk.x(["import", "-window", str(wins[0]), out])
             r = self.desk.x(["convert", out, "-crop", "540x140+12+52", "+repage", "-colorspace", "Gray",
                              "-format", "%[fx:mean]", "info:"])

@@ -565,8 +565,6 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 void TFormMain::FormShow() {
-    if (FFirstShow)
-        FFirstShow = false; // the window is never shown by itself at start, so no minimize trick is needed
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
     if (!hasFocus() && FActivatedFromTray) {

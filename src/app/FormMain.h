@@ -184,7 +184,6 @@ private:
     bool FClosing = false;
     bool FShowTrayIcon = true;
     bool FActivatedFromTray = false;
-    bool FFirstShow = true;
     quint16 FPort = 3030;
     QByteArray FCrLf = "\r\n";
     QString FSnippetFile;

@@ -56,12 +56,14 @@ QString toUnicode(const QByteArray& ansi) {
     return out;
 }
 
+// Only the bytes 0x80..0x9F differ between Windows-1252 and ISO-8859-1: the
+// assigned ones are characters above 255 there, the unassigned ones C1 controls.
 QByteArray toWireUnicast(const QByteArray& ansi) {
-    QByteArray out;
-    out.reserve(ansi.size());
-    for (char b : ansi) {
-        const char16_t u = decodeByte(static_cast<unsigned char>(b));
-        out.append(u < 256 ? char(u) : '?');
+    QByteArray out(ansi);
+    for (char& b : out) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u >= 0x80 && u <= 0x9F && kHigh[u - 0x80] != 0)
+            b = '?';
     }
     return out;
 }
@@ -76,11 +78,9 @@ QByteArray toWireBroadcast(const QByteArray& ansi) {
 }
 
 QByteArray fromWire(const QByteArray& wire) {
-    QByteArray out;
-    out.reserve(wire.size());
-    for (char b : wire)
-        out.append(encodeChar(char16_t(static_cast<unsigned char>(b))));
-    return out;
+    // The same bytes in the other direction: a C1 control has a byte of its own
+    // in Windows-1252 only where that byte is unassigned.
+    return toWireUnicast(wire);
 }
 
 } // namespace Ansi

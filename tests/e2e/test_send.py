@@ -17,9 +17,10 @@ import lan
 from lan import LanTestCase
 
 TITLE = "Palavero Lite"
+BOX_TITLE = "Palavero"
 RECEIVED_SEP = b"_" * 39
 SENT_SEP = b"*" * 37
-GROUPS = b"[Team]\r\nMembers=PC-B,PC-C,\r\n\r\n"
+GROUPS = b"[Team]\r\nMembers=PC-B,PC-C,\r\n\r\n[Fern]\r\nMembers=PC-X,PC-Y,\r\n\r\n"
 
 
 def received_entry(sender, text):
@@ -123,7 +124,8 @@ class Screen:
 class SendTest(LanTestCase):
     """PC-A (on Xvfb) sends to PC-B (offscreen) through its window. A's group
     file has the group Team with the members PC-B and PC-C; PC-C is a host with
-    a probe on it but no program, so it is not in A's target list."""
+    a probe on it but no program, so it is not in A's target list. The group
+    Fern has two members of which none is reachable."""
 
     def setUp(self):
         super().setUp()
@@ -209,6 +211,52 @@ class SendTest(LanTestCase):
                 expected = [(lan.BROADCAST, datagram)] * 2 if to_all else []
                 self.assertEqual(from_a, expected)
 
+    def test_failed_sends_keep_the_window_and_the_text(self):
+        text = b"Hallo Fern"
+        datagram = b"PC-A:KVPALAVERODATA:" + text
+        window = self.screen_a.open_window()
+
+        # A group none of whose members is reachable: a message box, nothing sent.
+        self.screen_a.compose(text.decode(), "<Fern>")
+        self.inst_a.wait_line("palavero.boxes: box: Alle Computer der ausgew\u00e4hlten Gruppe "
+                              "sind derzeit nicht erreichbar.")
+        # The box has the program's name as its caption.
+        box = self.lan.wait_windows(self.a, self.screen_a.display, BOX_TITLE)
+        self.assertEqual(len(box), 1)
+        self.screen_a.wait_focus(box[0])
+        self.screen_a.key("Return")
+        self.lan.wait_windows(self.a, self.screen_a.display, BOX_TITLE, visible=False)
+        self.assertEqual(self.screen_a.visible(), [window])
+        # Without a window manager nobody gives the focus back to the window
+        # when the box goes, so the test does it, as a window manager would.
+        self.screen_a.xdotool("windowfocus", "--sync", window)
+
+        # A name that cannot be resolved: the send fails, the window stays.
+        self.screen_a.key("shift+Tab", "ctrl+a")
+        self.screen_a.type("PC-Z")
+        self.screen_a.key("alt+s")
+        self.inst_a.wait_line("palavero.status: Nachricht nicht gesendet! %d Bytes" % len(datagram))
+        self.assertEqual(self.screen_a.visible(), [window])
+
+        # The editor kept the text: sending it again to PC-B delivers it.
+        self.screen_a.key("shift+Tab", "ctrl+a")
+        self.screen_a.type("PC-B")
+        self.screen_a.key("alt+s")
+        self.inst_a.wait_line("palavero.status: Nachricht gesendet: %d Bytes" % len(datagram))
+        self.inst_b.wait_line("palavero.status: %d Bytes empfangen " % len(datagram))
+        self.lan.wait_windows(self.a, self.screen_a.display, TITLE, visible=False)
+        self.sync(self.inst_b, self.probe)
+        self.sync(self.inst_a, self.probe)
+        self.assertRegex(read_bytes(self.log_b),
+                         b"\\A" + received_entry(b"PC-A", text) + b"\\Z")
+        # Every press of the button was logged, each with the recipient as typed.
+        entries = b"".join(sent_entry(r, text) for r in (b"<Fern>", b"PC-Z", b"PC-B"))
+        self.assertRegex(read_bytes(self.log_a), b"\\A" + entries + b"\\Z")
+        # Neither the probe nor PC-C got the message.
+        self.assertEqual([d for probe in (self.probe, self.probe_c)
+                          for d in probe.datagrams(src=self.a.addr)
+                          if b":KVPALAVERODATA:" in d.data], [])
+
 class ReceiveWhileTypingTest(LanTestCase):
     """PC-B on its own X server, its user writing; the probe PC-P sends it a message."""
 
@@ -289,8 +337,12 @@ class GroupDistributionTest(LanTestCase):
 
 
 def wait_true(predicate, what, timeout=lan.DEFAULT_TIMEOUT):
+    """Waits until predicate() gives a true value; returns it."""
     deadline = time.monotonic() + timeout
-    while not predicate():
+    while True:
+        value = predicate()
+        if value:
+            return value
         if time.monotonic() > deadline:
             raise AssertionError("waited %.0f s for %s" % (timeout, what))
         time.sleep(0.1)

@@ -257,6 +257,7 @@ class SendTest(LanTestCase):
                           for d in probe.datagrams(src=self.a.addr)
                           if b":KVPALAVERODATA:" in d.data], [])
 
+
 class ReceiveWhileTypingTest(LanTestCase):
     """PC-B on its own X server, its user writing; the probe PC-P sends it a message."""
 

@@ -18,6 +18,8 @@ import tempfile
 import time
 import unittest
 
+from waiting import poll
+
 SESSION_BUS_CONF = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
@@ -47,15 +49,7 @@ def free_port():
         return s.getsockname()[1]
 
 
-def wait_for(predicate, timeout=10.0, step=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            return value
-        time.sleep(step)
+wait_for = poll
 
 
 class Desktop:

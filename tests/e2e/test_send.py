@@ -15,6 +15,7 @@ import unittest
 
 import lan
 from lan import LanTestCase
+from waiting import poll
 
 TITLE = "Palavero Lite"
 BOX_TITLE = "Palavero"
@@ -80,14 +81,11 @@ class Screen:
 
     def wait_focus(self, window, timeout=lan.DEFAULT_TIMEOUT):
         """Waits until the keyboard focus is in window."""
-        deadline = time.monotonic() + timeout
-        while True:
-            focus = self.xdotool("getwindowfocus", "-f").strip()
-            if focus == window:
-                return
-            if time.monotonic() > deadline:
-                raise AssertionError("focus is in %s, not in the window %s" % (focus, window))
-            time.sleep(0.05)
+        def focus():
+            return self.xdotool("getwindowfocus", "-f").strip()
+
+        if not poll(lambda: focus() == window, timeout, step=0.05):
+            raise AssertionError("focus is in %s, not in the window %s" % (focus(), window))
 
     def window_size(self, window):
         out = self.xdotool("getwindowgeometry", "--shell", window)
@@ -339,14 +337,10 @@ class GroupDistributionTest(LanTestCase):
 
 def wait_true(predicate, what, timeout=lan.DEFAULT_TIMEOUT):
     """Waits until predicate() gives a true value; returns it."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise AssertionError("waited %.0f s for %s" % (timeout, what))
-        time.sleep(0.1)
+    value = poll(predicate, timeout)
+    if not value:
+        raise AssertionError("waited %.0f s for %s" % (timeout, what))
+    return value
 
 
 def wait_equal(fetch, first, what, timeout=lan.DEFAULT_TIMEOUT):

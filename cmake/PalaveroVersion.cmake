@@ -12,36 +12,23 @@ function(palavero_embed_version target)
     cmake_parse_arguments(V ""
         "FILE_VERSION;PRODUCT_VERSION;PRODUCT_NAME;INTERNAL_NAME;COMPANY_NAME;FILE_DESCRIPTION;LEGAL_COPYRIGHT;ORIGINAL_FILENAME;LANGUAGE;CODE_PAGE"
         "" ${ARGN})
-    if(NOT DEFINED V_FILE_VERSION)
-        set(V_FILE_VERSION "${PROJECT_VERSION}")
-    endif()
-    if(NOT DEFINED V_PRODUCT_VERSION)
-        set(V_PRODUCT_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}")
-    endif()
-    if(NOT DEFINED V_PRODUCT_NAME)
-        set(V_PRODUCT_NAME "Palavero")
-    endif()
-    if(NOT DEFINED V_INTERNAL_NAME)
-        set(V_INTERNAL_NAME "Palavero")
-    endif()
-    if(NOT DEFINED V_COMPANY_NAME)
-        set(V_COMPANY_NAME "Korvel Software")
-    endif()
-    if(NOT DEFINED V_FILE_DESCRIPTION)
-        set(V_FILE_DESCRIPTION "Palavero Lite LAN-Messenger")
-    endif()
-    if(NOT DEFINED V_LEGAL_COPYRIGHT)
-        set(V_LEGAL_COPYRIGHT "Copyright (C) 2014-2026 Korvel Software")
-    endif()
-    if(NOT DEFINED V_ORIGINAL_FILENAME)
-        set(V_ORIGINAL_FILENAME "palavero")
-    endif()
-    if(NOT DEFINED V_LANGUAGE)
-        set(V_LANGUAGE "0409")
-    endif()
-    if(NOT DEFINED V_CODE_PAGE)
-        set(V_CODE_PAGE "04e4")
-    endif()
+    set(defaults
+        FILE_VERSION "${PROJECT_VERSION}"
+        PRODUCT_VERSION "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}"
+        PRODUCT_NAME "Palavero"
+        INTERNAL_NAME "Palavero"
+        COMPANY_NAME "Korvel Software"
+        FILE_DESCRIPTION "Palavero Lite LAN-Messenger"
+        LEGAL_COPYRIGHT "Copyright (C) 2014-2026 Korvel Software"
+        ORIGINAL_FILENAME "palavero"
+        LANGUAGE "0409"
+        CODE_PAGE "04e4")
+    while(defaults)
+        list(POP_FRONT defaults key value)
+        if(NOT DEFINED V_${key})
+            set(V_${key} "${value}")
+        endif()
+    endwhile()
 
     set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version_note.cpp")
     add_custom_command(

@@ -9,7 +9,7 @@
 
 namespace {
 
-bool startsWith(const QByteArray& text, const char* keyword) {
+bool startsWith(QByteArrayView text, const char* keyword) {
     return text.startsWith(QByteArrayView(keyword, qsizetype(std::strlen(keyword))));
 }
 
@@ -57,7 +57,7 @@ void TDatagramHandler::HandleDatagram(const QByteArray& text) {
     // A reaction below may let events run and a nested datagram change
     // FSenderName, so the sender travels with each signal.
     const QByteArray sender = FSenderName;
-    const QByteArray rest = text.mid(nameLength + 1);
+    const QByteArrayView rest = QByteArrayView(text).sliced(nameLength + 1);
 
     if (startsWith(rest, Datagram::kConnect)) {
         Q_EMIT connectReceived(sender);
@@ -66,13 +66,13 @@ void TDatagramHandler::HandleDatagram(const QByteArray& text) {
     } else if (startsWith(rest, Datagram::kRefresh)) {
         Q_EMIT refreshReceived(sender);
     } else if (startsWith(rest, Datagram::kGroups)) {
-        const QByteArray payload = rest.mid(qsizetype(std::strlen(Datagram::kGroups)));
+        const QByteArray payload = rest.sliced(qsizetype(std::strlen(Datagram::kGroups))).toByteArray();
         if (payload.isEmpty())
             return;
         Q_EMIT groupsReceived(payload);
         QCoreApplication::processEvents();
     } else if (startsWith(rest, Datagram::kData)) {
-        const QByteArray payload = rest.mid(qsizetype(std::strlen(Datagram::kData)));
+        const QByteArray payload = rest.sliced(qsizetype(std::strlen(Datagram::kData))).toByteArray();
         if (payload.isEmpty())
             return;
         Q_EMIT dataReceived(payload, sender);

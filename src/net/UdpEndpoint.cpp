@@ -181,7 +181,9 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 
     if (host == "*") {
         const QList<TInterfaceAddress> local = FNet.localIPv4();
-        FLocalCache = LocalAddresses(local);
+        FLocalCache.clear();
+        for (const QString& address : LocalAddresses(local))
+            FLocalCache << address.toLatin1();
         FLocalCacheAge.start();
         const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
@@ -266,9 +268,11 @@ void TUdpEndpoint::drain() {
     }
 }
 
-bool TUdpEndpoint::isOwnAddress(const QString& address) {
+bool TUdpEndpoint::isOwnAddress(const QByteArray& address) {
     if (!FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs) {
-        FLocalCache = LocalAddresses(FNet.localIPv4());
+        FLocalCache.clear();
+        for (const QString& local : LocalAddresses(FNet.localIPv4()))
+            FLocalCache << local.toLatin1();
         FLocalCacheAge.start();
     }
     return FLocalCache.contains(address);
@@ -276,9 +280,30 @@ bool TUdpEndpoint::isOwnAddress(const QString& address) {
 
 void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender) {
     const QByteArray text = Ansi::fromWire(bytes);
-    const QString address = sender.toString();
+    const QByteArray address = addressText(sender);
     if (isOwnAddress(address))
         return;
-    FSenderIP = address.toLatin1();
+    FSenderIP = address;
     Q_EMIT datagramReceived(text);
+}
+
+QByteArray TUdpEndpoint::addressText(const QHostAddress& address) {
+    bool isIPv4 = false;
+    const quint32 ip = address.toIPv4Address(&isIPv4);
+    if (!isIPv4 || address.protocol() != QAbstractSocket::IPv4Protocol)
+        return address.toString().toLatin1();
+    // Dotted text without going through QString: this runs for every datagram.
+    char buffer[16];
+    char* p = buffer;
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        const unsigned octet = (ip >> shift) & 0xFF;
+        if (octet >= 100)
+            *p++ = char('0' + octet / 100);
+        if (octet >= 10)
+            *p++ = char('0' + octet / 10 % 10);
+        *p++ = char('0' + octet % 10);
+        if (shift)
+            *p++ = '.';
+    }
+    return QByteArray(buffer, p - buffer);
 }

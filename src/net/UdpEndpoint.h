@@ -58,6 +58,8 @@ public:
     static QStringList BroadcastAddresses(const QList<TInterfaceAddress>& local);
     // The local IPv4 addresses as dotted text, each once.
     static QStringList LocalAddresses(const QList<TInterfaceAddress>& local);
+    // The sender address as the program keeps it (dotted text for IPv4).
+    static QByteArray addressText(const QHostAddress& address);
 
 Q_SIGNALS:
     // A datagram from another computer, as Windows-1252 text; senderIP() is set.
@@ -74,7 +76,7 @@ private:
     void accept(qint64 size, const QHostAddress& sender);
     void drain();
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
-    bool isOwnAddress(const QString& address);
+    bool isOwnAddress(const QByteArray& address);
     bool resolve(const QByteArray& host, QHostAddress& address) const;
 
     INetworkInfo& FNet;
@@ -90,6 +92,6 @@ private:
     QByteArray FReadBuffer;
     // The local address list for the own-datagram filter, fetched at most once
     // per second while datagrams stream in.
-    QStringList FLocalCache;
+    QByteArrayList FLocalCache;
     QElapsedTimer FLocalCacheAge;
 };

@@ -134,6 +134,8 @@ private Q_SLOTS:
     void pendingEventsRunAfterGroupsAndData();
 
     // Addresses
+    void senderAddressText_data();
+    void senderAddressText();
     void broadcastAddresses_data();
     void broadcastAddresses();
     void localAddresses();
@@ -972,6 +974,20 @@ void TestNet::userChange() {
     QCOMPARE(f.wire.take(), (QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:", "PC-TEST:KVPALAVEROCONNECT:"}));
     QVERIFY(f.endpoint.isOpen());
     QCOMPARE(f.presence.userName(), QStringLiteral("anna"));
+}
+
+void TestNet::senderAddressText_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("short octets") << QStringLiteral("1.2.3.4");
+    QTest::newRow("zeros") << QStringLiteral("10.0.0.0");
+    QTest::newRow("three digits") << QStringLiteral("192.168.100.255");
+    QTest::newRow("all sizes") << QStringLiteral("100.20.3.199");
+    QTest::newRow("IPv6") << QStringLiteral("fe80::1");
+}
+
+void TestNet::senderAddressText() {
+    QFETCH(QString, address);
+    QCOMPARE(TUdpEndpoint::addressText(QHostAddress(address)), address.toLatin1());
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestNet)

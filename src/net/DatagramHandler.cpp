@@ -34,8 +34,14 @@ QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
             FCachedTime = Timestamp::text(QDateTime::fromSecsSinceEpoch(second));
             FCachedSecond = second;
             FCachedLocale = locale;
+            FCachedStatusBytes = -1;
         }
-        time = FCachedTime;
+        // A burst of datagrams of one size within one second shares one text.
+        if (bytes != FCachedStatusBytes) {
+            FCachedStatus = QString::number(bytes) + QLatin1String(" Bytes empfangen ") + FCachedTime;
+            FCachedStatusBytes = bytes;
+        }
+        return FCachedStatus;
     }
     return QString::number(bytes) + QLatin1String(" Bytes empfangen ") + time;
 }

@@ -50,4 +50,6 @@ private:
     mutable qint64 FCachedSecond = -1;
     mutable QLocale FCachedLocale;
     mutable QString FCachedTime;
+    mutable qsizetype FCachedStatusBytes = -1;
+    mutable QString FCachedStatus;
 };

@@ -10,10 +10,7 @@ namespace {
 // Folds each character as QString::compare(..., Qt::CaseInsensitive) does, so
 // that comparing keys exactly orders like that comparison, only faster.
 QString sortKey(const QString& display) {
-    QString key = display;
-    for (QChar& c : key)
-        c = c.toCaseFolded();
-    return key;
+    return display.toCaseFolded();
 }
 
 } // namespace
@@ -48,8 +45,8 @@ bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& ad
     const Place place = locate(name, key);
     if (place.row >= 0)
         return false;
-    auto entry = std::make_unique<Entry>(Entry{name, display, std::move(key), std::make_unique<TPalaveroRemoteData>()});
-    entry->record->FIPAddress = address;
+    auto entry = std::make_unique<Entry>(Entry{name, display, std::move(key), {}});
+    entry->record.FIPAddress = address;
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
     FEntries.insert(FEntries.begin() + place.insertAt, std::move(entry));
     endInsertRows();
@@ -93,7 +90,7 @@ QByteArray TTargetList::textAt(int row) const {
 }
 
 const TPalaveroRemoteData* TTargetList::dataAt(int row) const {
-    return row >= 0 && row < count() ? FEntries[size_t(row)]->record.get() : nullptr;
+    return row >= 0 && row < count() ? &FEntries[size_t(row)]->record : nullptr;
 }
 
 QList<QByteArray> TTargetList::texts() const {

@@ -53,7 +53,7 @@ private:
         QByteArray text;
         QString display; // Unicode form, shown
         QString key;     // display with every character case-folded: the sort key
-        std::unique_ptr<TPalaveroRemoteData> record;
+        TPalaveroRemoteData record; // owned by the entry, gone with it
     };
     struct Place {
         int row;      // the entry with exactly this text, or -1

@@ -105,9 +105,11 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     FEndpoint->setDestinationPort(FPort);
     FHandler = std::make_unique<TDatagramHandler>();
     FPresence = std::make_unique<TPresence>(FComputerName, FUserName, *FEndpoint, *FTargetList, boxes);
+    const auto sendDatagram = [this](const QByteArray& host, const QByteArray& text) {
+        return FEndpoint->SendDatagram(host, text);
+    };
     FGroups = std::make_unique<TGroupDistribution>(
-        FComputerName,
-        [this](const QByteArray& host, const QByteArray& text) { return FEndpoint->SendDatagram(host, text); },
+        FComputerName, sendDatagram,
         [this](const QByteArray& text, const QByteArray& address) { FTargetList->AddRemoteComputer(text, address); },
         boxes);
     FLog = std::make_unique<TMessageLog>(
@@ -126,9 +128,7 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
         return FTargetList->find(name, Qt::CaseSensitive) != nullptr;
     };
     services.groupMembers = [this](const QByteArray& group) { return groupMembersText(FGroupsFile, group); };
-    services.sendDatagram = [this](const QByteArray& host, const QByteArray& datagram) {
-        return FEndpoint->SendDatagram(host, datagram);
-    };
+    services.sendDatagram = sendDatagram;
     FSender = std::make_unique<TMessageSender>(*this, services, *FLog, boxes, *FState);
     FReceiver = std::make_unique<TMessageReceiver>(*this, *FSettings, *platform.sound, *FLog, *FState);
     FFocusRule = std::make_unique<TTargetFocusRule>([this] { MemoSend->setFocus(); });
@@ -337,9 +337,7 @@ void TFormMain::wireSubsystems() {
     connect(FEndpoint.get(), &TUdpEndpoint::datagramReceived, FHandler.get(), &TDatagramHandler::HandleDatagram);
     connect(FHandler.get(), &TDatagramHandler::statusText, this, &TFormMain::setStatusText);
     connect(FPresence.get(), &TPresence::statusText, this, &TFormMain::setStatusText);
-    connect(FHandler.get(), &TDatagramHandler::connectReceived, FPresence.get(), &TPresence::onConnect);
-    connect(FHandler.get(), &TDatagramHandler::refreshReceived, FPresence.get(), &TPresence::onRefresh);
-    connect(FHandler.get(), &TDatagramHandler::disconnectReceived, FPresence.get(), &TPresence::onDisconnect);
+    FPresence->connectToHandler(*FHandler);
     connect(FHandler.get(), &TDatagramHandler::groupsReceived, this,
             [this](const QByteArray& payload) { FGroups->onGroupsReceived(payload); });
     connect(FHandler.get(), &TDatagramHandler::dataReceived, this,
@@ -531,9 +529,9 @@ void TFormMain::TimerTrayTimer() {
 void TFormMain::Einstellungen1Click() {
     if (!FOptions)
         return;
-    if (FOptions->exec() == QDialog::Accepted) {
-        // The screen-saver hot key is applied anew here once it exists.
-    }
+    // OK writes the settings; re-registering the screen-saver hot key after OK
+    // comes with the hot key itself.
+    FOptions->exec();
 }
 
 void TFormMain::Einstellungen2Click() {

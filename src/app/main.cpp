@@ -9,6 +9,8 @@
 #include "groups/FormGroups.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <exception>
 
@@ -35,6 +37,11 @@ int main(int argc, char** argv) {
         instance.sendShowRequest();
         return 0;
     }
+
+    // The user interface is German, also the parts that come from Qt (Ja/Nein, Abbrechen).
+    QTranslator qtGerman;
+    if (qtGerman.load(QStringLiteral("qtbase_de"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        app.installTranslator(&qtGerman);
 
     try {
         applyVisualStyle(app);

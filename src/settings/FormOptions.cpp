@@ -3,6 +3,7 @@
 #include "core/AppTitle.h"
 #include "platform/Autostart.h"
 #include "platform/MessageBoxes.h"
+#include "platform/UiFont.h"
 #include "settings/AutostartRule.h"
 #include "settings/HotKeyEdit.h"
 
@@ -47,6 +48,9 @@ TFormOptions::TFormOptions(IAutostart& autostart, IMessageBoxes& boxes, const QS
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     createControls();
+    QFont dialogFont(UiFont::family());
+    dialogFont.setPointSize(9);
+    setFont(dialogFont);
     setFixedSize(321, 255);
 }
 

@@ -1,5 +1,6 @@
 #include "core/Ansi.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -59,10 +60,16 @@ QString toUnicode(const QByteArray& ansi) {
 // Only the bytes 0x80..0x9F differ between Windows-1252 and ISO-8859-1: the
 // assigned ones are characters above 255 there, the unassigned ones C1 controls.
 QByteArray toWireUnicast(const QByteArray& ansi) {
+    const auto differs = [](char b) {
+        const auto u = static_cast<unsigned char>(b);
+        return u >= 0x80 && u <= 0x9F && kHigh[u - 0x80] != 0;
+    };
+    // Most texts have none of those bytes: then they stay shared, uncopied.
+    if (std::none_of(ansi.cbegin(), ansi.cend(), differs))
+        return ansi;
     QByteArray out(ansi);
     for (char& b : out) {
-        const auto u = static_cast<unsigned char>(b);
-        if (u >= 0x80 && u <= 0x9F && kHigh[u - 0x80] != 0)
+        if (differs(b))
             b = '?';
     }
     return out;

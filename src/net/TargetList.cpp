@@ -34,11 +34,13 @@ TTargetList::Place TTargetList::locate(const QByteArray& text, const QString& ke
 }
 
 int TTargetList::exactRow(const QByteArray& text) const {
+    if (!FTexts.contains(text))
+        return -1;
     return locate(text, sortKey(Ansi::toUnicode(text))).row;
 }
 
 bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& address) {
-    if (name == FOwnName)
+    if (name == FOwnName || FTexts.contains(name))
         return false;
     const QString display = Ansi::toUnicode(name);
     QString key = sortKey(display);
@@ -49,6 +51,7 @@ bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& ad
     entry->record.FIPAddress = address;
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
     FEntries.insert(FEntries.begin() + place.insertAt, std::move(entry));
+    FTexts.insert(name);
     endInsertRows();
     qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
     return true;
@@ -66,6 +69,7 @@ void TTargetList::removeAt(int row) {
     if (row < 0 || row >= count())
         return;
     beginRemoveRows(QModelIndex(), row, row);
+    FTexts.remove(FEntries[size_t(row)]->text);
     FEntries.erase(FEntries.begin() + row);
     endRemoveRows();
 }

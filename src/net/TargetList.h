@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QSet>
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -64,4 +65,5 @@ private:
 
     QByteArray FOwnName;
     std::vector<std::unique_ptr<Entry>> FEntries; // by pointer: cheap to shift on insert
+    QSet<QByteArray> FTexts;                      // every entry's text, for the exact test
 };

@@ -13,8 +13,10 @@
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -91,6 +93,8 @@ private Q_SLOTS:
     void droppedFilesAppendLines();
     void receivedMessageShowsMessageView();
     void targetTextSurvivesNewPeers();
+    void recipientChoiceFocus_data();
+    void recipientChoiceFocus();
 };
 
 void TestFormMain::initialState() {
@@ -282,6 +286,48 @@ void TestFormMain::targetTextSurvivesNewPeers() {
     QCOMPARE(w.ComboBoxTarget->count(), 2);
     w.targetList().RemoveRemoteComputer("PC-1");
     QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-9"));
+}
+
+void TestFormMain::recipientChoiceFocus_data() {
+    QTest::addColumn<bool>("byMouse");
+    QTest::newRow("mouse choice moves the focus to the editor") << true;
+    QTest::newRow("keyboard choice keeps it in the box") << false;
+}
+
+void TestFormMain::recipientChoiceFocus() {
+    QFETCH(bool, byMouse);
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    w.targetList().AddRemoteComputer("PC-1", "10.0.0.1");
+    w.SendMessage1Click();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.ComboBoxTarget->setFocus();
+    QTRY_VERIFY(w.ComboBoxTarget->hasFocus());
+    auto chooseByMouse = [&] {
+        w.ComboBoxTarget->showPopup();
+        QAbstractItemView* list = w.ComboBoxTarget->view();
+        QTRY_VERIFY(list->isVisible());
+        const QRect item = list->visualRect(list->model()->index(0, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+    };
+    if (byMouse) {
+        chooseByMouse();
+    } else {
+        // After a mouse choice, a key pressed in the box and the choice it makes.
+        chooseByMouse();
+        w.ComboBoxTarget->setFocus();
+        QTRY_VERIFY(w.ComboBoxTarget->hasFocus());
+        QTest::keyClick(w.ComboBoxTarget->lineEdit(), Qt::Key_Down);
+        w.ComboBoxTarget->setCurrentIndex(0);
+        Q_EMIT w.ComboBoxTarget->activated(0);
+    }
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-1"));
+    if (byMouse)
+        QTRY_VERIFY(w.MemoSend->hasFocus());
+    else
+        QVERIFY(w.ComboBoxTarget->hasFocus());
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

@@ -185,7 +185,6 @@ private:
     bool FShowTrayIcon = true;
     bool FActivatedFromTray = false;
     quint16 FPort = 3030;
-    QByteArray FCrLf = "\r\n";
     QString FSnippetFile;
     QString FGroupsFile;
     QString FDataDirectory;

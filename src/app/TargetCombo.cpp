@@ -17,16 +17,10 @@ TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
 void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
     setModel(model);
     // Connected after the box's own handlers, so this runs last and restores the text.
-    auto save = [this] {
-        if (!FRestoring)
-            FSavedText = currentText();
-    };
+    auto save = [this] { FSavedText = currentText(); };
     auto restore = [this] {
-        if (currentText() != FSavedText) {
-            FRestoring = true;
+        if (currentText() != FSavedText)
             setEditText(FSavedText);
-            FRestoring = false;
-        }
     };
     connect(model, &QAbstractItemModel::rowsAboutToBeInserted, this, save);
     connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this, save);

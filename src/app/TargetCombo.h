@@ -23,5 +23,4 @@ protected:
 
 private:
     QString FSavedText;
-    bool FRestoring = false;
 };

@@ -33,17 +33,20 @@ QString forDisplay(const QString& text) {
 
 } // namespace
 
-void TWidgetMessageBoxes::show(const QString& text, Icon icon, const QString& caption) {
-    qCDebug(lcBoxes).noquote() << "box:" << text;
-    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::current() : caption, forDisplay(text), QMessageBox::Ok,
+int TWidgetMessageBoxes::exec(Icon icon, const QString& caption, const QString& text,
+                              QMessageBox::StandardButtons buttons) {
+    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::current() : caption, forDisplay(text), buttons,
                     FParent);
     box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    box.exec();
+    return box.exec();
+}
+
+void TWidgetMessageBoxes::show(const QString& text, Icon icon, const QString& caption) {
+    qCDebug(lcBoxes).noquote() << "box:" << text;
+    exec(icon, caption, text, QMessageBox::Ok);
 }
 
 bool TWidgetMessageBoxes::ask(const QString& caption, const QString& text, Icon icon) {
     qCDebug(lcBoxes).noquote() << "question:" << text;
-    QMessageBox box(toQt(icon), caption, forDisplay(text), QMessageBox::Yes | QMessageBox::No, FParent);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
-    return box.exec() == QMessageBox::Yes;
+    return exec(icon, caption, text, QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }

@@ -2,6 +2,8 @@
 
 #include "platform/MessageBoxes.h"
 
+#include <QMessageBox>
+
 class QWidget;
 
 // Message boxes shown with QMessageBox. Every text shown is also written to the
@@ -13,5 +15,7 @@ public:
     bool ask(const QString& caption, const QString& text, Icon icon) override;
 
 private:
+    int exec(Icon icon, const QString& caption, const QString& text, QMessageBox::StandardButtons buttons);
+
     QWidget* FParent = nullptr;
 };

@@ -4,6 +4,7 @@
 // control character unless it came from a quoted item, and a list of plain
 // names written back with commas must split into the same names.
 
+#include "common/FuzzCheck.h"
 #include "core/TextUtil.h"
 
 #include <cstddef>
@@ -11,11 +12,6 @@
 #include <cstdlib>
 
 namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
 
 bool isPlain(const QByteArray& item) {
     for (char c : item) {

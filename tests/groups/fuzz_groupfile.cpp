@@ -4,21 +4,13 @@
 // read must read back as the same groups (names, "Members" values, encoding),
 // and be written again byte for byte.
 
+#include "common/FuzzCheck.h"
 #include "core/TextUtil.h"
 #include "groups/GroupFile.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

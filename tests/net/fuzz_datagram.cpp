@@ -4,6 +4,7 @@
 // not crash, must report exactly one status text, must pass the datagram on at
 // most once, and what it passes on must put the datagram back together.
 
+#include "common/FuzzCheck.h"
 #include "core/Ansi.h"
 #include "net/Datagram.h"
 #include "net/DatagramHandler.h"
@@ -12,15 +13,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-
-namespace {
-
-void check(bool ok) {
-    if (!ok)
-        std::abort();
-}
-
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray wire(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

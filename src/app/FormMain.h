@@ -1,46 +1,36 @@
 #pragma once
 
 #include "app/CommandLine.h"
+#include "app/FormMainUi.h"
 #include "messages/MessageReceiver.h"
 #include "messages/MessageSender.h"
-#include "settings/LiveSettings.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
 
 class IMessageBoxes;
-class QAction;
-class QLabel;
-class QMenu;
-class QPlainTextEdit;
-class QPushButton;
-class QSplitter;
 class QSystemTrayIcon;
 class TDatagramHandler;
-class TDesignPanel;
 class TFormGroups;
 class TFormKVInfo;
 class TFormOptions;
 class TGroupDistribution;
+class TLiveSettingsRef;
+class TMainSubsystems;
 class TMessageLog;
-class TMessageReceiver;
-class TMessageSender;
 class TPresence;
-class TRichEditURL;
-class TStatusBarPro;
-class TTargetCombo;
-class TTargetFocusRule;
 class TTargetList;
+class TTrayViews;
 class TUdpEndpoint;
 struct TMessageState;
 struct TPlatform;
 
 // The program's main window. It owns the subsystems and wires them together;
-// the logic lives in the subsystems, the window shows state and forwards.
-class TFormMain : public QWidget, public ISendView, public IReceiveView {
+// the logic lives in the subsystems, the layout in TFormMainUi, the views and
+// the tray in TTrayViews. The window shows state and forwards.
+class TFormMain : public QWidget, public TFormMainUi, public ISendView, public IReceiveView {
     Q_OBJECT
 public:
     TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLine& commandLine, QWidget* parent = nullptr);
@@ -67,7 +57,6 @@ public:
     void Info1Click();
     void EingegangeneNachrichten1Click();
     void UpdateMinHeight();
-    int minimumOuterHeight() const;
     void appendDroppedFiles(const QStringList& paths);
 
     // ISendView
@@ -87,66 +76,23 @@ public:
     bool showBalloon(const QString& text) override;
 
     // Reached by tests.
-    bool isMessageViewShown() const;
     QString statusText() const;
     quint16 port() const { return FPort; }
     const QByteArray& computerName() const { return FComputerName; }
-    TTargetList& targetList() { return *FTargetList; }
-    TUdpEndpoint& endpoint() { return *FEndpoint; }
-    TDatagramHandler& datagramHandler() { return *FHandler; }
-    TPresence& presence() { return *FPresence; }
-    TMessageState& messageState() { return *FState; }
-    TMessageLog& messageLog() { return *FLog; }
-    TMessageSender& messageSender() { return *FSender; }
-    TMessageReceiver& messageReceiver() { return *FReceiver; }
-    TGroupDistribution& groups() { return *FGroups; }
-    QSystemTrayIcon* trayIcon() const { return TrayIconMain; }
-    QTimer& trayTimer() { return TimerTray; }
+    TTargetList& targetList();
+    TUdpEndpoint& endpoint();
+    TDatagramHandler& datagramHandler();
+    TPresence& presence();
+    TMessageState& messageState();
+    TMessageLog& messageLog();
+    TMessageSender& messageSender();
+    TMessageReceiver& messageReceiver();
+    TGroupDistribution& groups();
+    QSystemTrayIcon* trayIcon() const;
+    QTimer& trayTimer();
     QString dataDirectory() const { return FDataDirectory; }
     QString groupsFile() const { return FGroupsFile; }
     QString snippetFile() const { return FSnippetFile; }
-
-    // Designed controls.
-    QWidget* PanelMsg = nullptr;
-    QSplitter* Splitter1 = nullptr;
-    TDesignPanel* PanelSend = nullptr;
-    TDesignPanel* PanelBottom = nullptr;
-    TRichEditURL* RichEditMsg = nullptr;
-    TTargetCombo* ComboBoxTarget = nullptr;
-    QWidget* Bevel1 = nullptr;
-    QPushButton* BitBtnSendToAll = nullptr;
-    QPlainTextEdit* MemoSend = nullptr;
-    QPushButton* BitBtnTextbausteine = nullptr;
-    QLabel* LabelVersion = nullptr;
-    QPushButton* BitBtnSend = nullptr;
-    QPushButton* BitBtnHide = nullptr;
-    TStatusBarPro* StatusBarMain = nullptr;
-    QMenu* PopupMenuTray = nullptr;
-    QMenu* PopupMenuPanel = nullptr;
-    QMenu* PopupMenuRE = nullptr;
-    QMenu* PopupMenuMemo = nullptr;
-    QAction* SendMessage1 = nullptr;
-    QAction* Nachrichterneutsenden1 = nullptr;
-    QAction* EingegangeneNachrichten1 = nullptr;
-    QAction* Historyndern1 = nullptr;
-    QAction* Einganglschen1 = nullptr;
-    QAction* extbausteine1 = nullptr;
-    QAction* MenuItemGroups = nullptr;
-    QAction* Einstellungen1 = nullptr;
-    QAction* Anmelden1 = nullptr;
-    QAction* Info1 = nullptr;
-    QAction* Beenden1 = nullptr;
-    QAction* EingegangeneNachrichten2 = nullptr;
-    QAction* Historyndern2 = nullptr;
-    QAction* Historylschen1 = nullptr;
-    QAction* Einstellungen2 = nullptr;
-    QAction* MenuItemLogin = nullptr;
-    QAction* Kopieren1 = nullptr;
-    QAction* MenuItem2 = nullptr;
-    QAction* MenuItem3 = nullptr;
-    QTimer TimerStart;
-    QTimer TimerStartUdp;
-    QTimer TimerTray;
 
 Q_SIGNALS:
     void closing(); // the program is ending ("Beenden")
@@ -162,28 +108,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    class TSettingsProxy;
-
-    void buildLayout(int fontSize);
-    void buildMenus();
-    void wireSubsystems();
+    void connectControls();
     void FormCreate();
-    void FormShow();
-    void FormHide();
-    void applyView(bool messageView);
 
     TPlatform& FPlatform;
     IMessageBoxes& FBoxes;
-    std::unique_ptr<TSettingsProxy> FSettings;
     QPointer<TFormOptions> FOptions;
     QPointer<TFormGroups> FGroupEditor;
     QPointer<TFormKVInfo> FAbout;
+    std::unique_ptr<TLiveSettingsRef> FSettings;
 
     // Main-window state.
-    QSystemTrayIcon* TrayIconMain = nullptr;
     bool FClosing = false;
-    bool FShowTrayIcon = true;
-    bool FActivatedFromTray = false;
     quint16 FPort = 3030;
     QString FSnippetFile;
     QString FGroupsFile;
@@ -191,14 +127,6 @@ private:
     QByteArray FComputerName;
     QString FUserName;
 
-    std::unique_ptr<TTargetList> FTargetList;
-    std::unique_ptr<TUdpEndpoint> FEndpoint;
-    std::unique_ptr<TDatagramHandler> FHandler;
-    std::unique_ptr<TPresence> FPresence;
-    std::unique_ptr<TGroupDistribution> FGroups;
-    std::unique_ptr<TMessageState> FState;
-    std::unique_ptr<TMessageLog> FLog;
-    std::unique_ptr<TMessageSender> FSender;
-    std::unique_ptr<TMessageReceiver> FReceiver;
-    std::unique_ptr<TTargetFocusRule> FFocusRule;
+    std::unique_ptr<TTrayViews> FViews;
+    std::unique_ptr<TMainSubsystems> FSubsystems;
 };

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // The six settings as they stand right now. The options dialog's controls are
 // the live settings; readers ask at the moment they need a value.
 class ILiveSettings {
@@ -30,4 +32,27 @@ struct TSettingsValues : ILiveSettings {
     bool historyEnabled() const override { return history; }
     bool screenSaverEnabled() const override { return screenSaver; }
     quint16 screenSaverShortcut() const override { return shortcut; }
+};
+
+// The live settings of whatever `source` returns at the moment of reading; the
+// defaults stand in while it returns nothing (before the options dialog exists
+// and after it is gone).
+class TLiveSettingsRef : public ILiveSettings {
+public:
+    explicit TLiveSettingsRef(std::function<const ILiveSettings*()> source) : FSource(std::move(source)) {}
+
+    bool beepEnabled() const override { return live().beepEnabled(); }
+    bool soundEnabled() const override { return live().soundEnabled(); }
+    QString soundFileName() const override { return live().soundFileName(); }
+    bool historyEnabled() const override { return live().historyEnabled(); }
+    bool screenSaverEnabled() const override { return live().screenSaverEnabled(); }
+    quint16 screenSaverShortcut() const override { return live().screenSaverShortcut(); }
+
+private:
+    const ILiveSettings& live() const {
+        const ILiveSettings* s = FSource ? FSource() : nullptr;
+        return s ? *s : FDefaults;
+    }
+    std::function<const ILiveSettings*()> FSource;
+    TSettingsValues FDefaults;
 };

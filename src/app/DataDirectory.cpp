@@ -1,5 +1,6 @@
 #include "app/DataDirectory.h"
 
+#include "core/FileReplace.h"
 #include "platform/MessageBoxes.h"
 
 #include <QDir>
@@ -7,6 +8,7 @@
 
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
+const QString kStoreFiles[] = {QStringLiteral("PalaveroGroups.ini"), QStringLiteral("PalaveroTB.ini")};
 const QString kContactAdmin = QStringLiteral("Bitte kontaktieren Sie den Systemadministrator.");
 } // namespace
 
@@ -19,11 +21,16 @@ QString TDataDirectory::pathFor(const QString& root) {
 
 QString TDataDirectory::prepare(const QString& root, IMessageBoxes& boxes) {
     const QString dir = pathFor(root);
-    if (QFileInfo(dir).isDir())
+    if (QFileInfo(dir).isDir()) {
+        // A replace cut off by a kill leaves its new file beside the store.
+        for (const QString& store : kStoreFiles)
+            FileReplace::removeLeftovers(dir + QLatin1Char('/') + store);
         return dir;
+    }
     QDir().mkpath(dir);
     if (!QFileInfo(dir).isDir()) {
-        boxes.show(QStringLiteral("Fehler beim Anlegen des Verzeichnisses: ") + dir + kCrLf + kCrLf + kContactAdmin,
+        boxes.show(QStringLiteral("Fehler beim Anlegen des Verzeichnisses: ") + dir + kCrLf + kCrLf +
+                       kContactAdmin,
                    IMessageBoxes::Icon::Error);
         return dir;
     }

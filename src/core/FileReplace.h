@@ -5,9 +5,16 @@
 
 namespace FileReplace {
 
-// Writes the bytes to a new file next to `path` and renames it over the old one,
-// so that a crash or a full disk never leaves a truncated file. Returns false
-// (and leaves the old file whole) on any failure.
-bool write(const QString& path, const QByteArray& bytes);
+// Writes the bytes to a new file next to `path` (named `path` + "." + six
+// letters or digits) and renames it over the old one, so that a crash or a full
+// disk never leaves a truncated file. Every write goes straight to the system,
+// so that an error of any write, also of the last one, is seen before the
+// rename. Returns false on any failure; the old file is then whole and the new
+// one removed, and `reason` (when given) says why, in the system's words.
+bool write(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
+
+// Removes the new files that a replace of `path` left behind when the program
+// was killed before its rename. Returns how many were removed.
+int removeLeftovers(const QString& path);
 
 } // namespace FileReplace

@@ -1,10 +1,15 @@
 #include "settings/SettingsStore.h"
 
+#include "core/FileReplace.h"
+#include "settings/IniText.h"
+
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSettings>
 #include <QStringList>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcSettings, "palavero.settings")
 
@@ -89,16 +94,28 @@ QString TSettingsStore::readText(const QVariant& stored) {
 }
 
 bool TSettingsStore::load(TSettingsValues& values) const {
+    // A replace cut off by a kill leaves its new file beside the old one.
+    FileReplace::removeLeftovers(FFilePath);
     // A missing file is no failure: every value is missing and reads as its default.
-    QSettings settings(FFilePath, QSettings::IniFormat);
-    if (settings.status() != QSettings::NoError) {
-        qCWarning(lcSettings) << "cannot read" << FFilePath << settings.status();
-        return false;
+    QByteArray bytes;
+    QFile file(FFilePath);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
+            return false;
+        }
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
+            return false;
+        }
     }
-    settings.beginGroup(kGroup);
-    for (const TSettingKey& key : kKeys)
-        key.read(settings.value(QLatin1String(key.name)), values);
-    settings.endGroup();
+    // Lines that cannot be read are skipped; the others count.
+    const TIniText ini = TIniText::fromBytes(bytes);
+    for (const TSettingKey& key : kKeys) {
+        const std::optional<QString> stored = ini.value(kGroup, QLatin1String(key.name));
+        key.read(stored ? QVariant(*stored) : QVariant(), values);
+    }
     return true;
 }
 
@@ -107,16 +124,29 @@ bool TSettingsStore::save(const ILiveSettings& live) const {
         qCWarning(lcSettings) << "cannot create the folder of" << FFilePath;
         return false;
     }
-    QSettings settings(FFilePath, QSettings::IniFormat);
-    // QSettings writes a new file next to the old one and renames it over (QSaveFile).
-    settings.setAtomicSyncRequired(true);
-    settings.beginGroup(kGroup);
+    // The other groups and lines of the file stay as they stand.
+    QByteArray bytes;
+    QFile file(FFilePath);
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
+            return false;
+        }
+        bytes = file.readAll();
+        file.close();
+    }
+    TIniText ini = TIniText::fromBytes(bytes);
+    // New keys go in in name order, as the INI writer orders them.
+    QList<const TSettingKey*> keys;
     for (const TSettingKey& key : kKeys)
-        settings.setValue(QLatin1String(key.name), key.write(live));
-    settings.endGroup();
-    settings.sync();
-    if (settings.status() != QSettings::NoError) {
-        qCWarning(lcSettings) << "cannot write" << FFilePath << settings.status();
+        keys << &key;
+    std::sort(keys.begin(), keys.end(),
+              [](const TSettingKey* a, const TSettingKey* b) { return qstrcmp(a->name, b->name) < 0; });
+    for (const TSettingKey* key : keys)
+        ini.setValue(kGroup, QLatin1String(key->name), key->write(live));
+    QString reason;
+    if (!FileReplace::write(FFilePath, ini.toBytes(), &reason)) {
+        qCWarning(lcSettings) << "cannot write" << FFilePath << reason;
         return false;
     }
     return true;

@@ -63,8 +63,17 @@ void TestApp::dataDirectory() {
     QTemporaryDir tmp;
     QString root = tmp.filePath(QStringLiteral("share"));
     const QString dir = TDataDirectory::pathFor(root);
-    if (setup == QLatin1String("existing"))
+    // The new files of replaces cut off by a kill; the stores themselves stay.
+    const QStringList leftovers = {QStringLiteral("PalaveroGroups.ini.k9Xq2Z"), QStringLiteral("PalaveroTB.ini.000aaa")};
+    const QStringList stores = {QStringLiteral("PalaveroGroups.ini"), QStringLiteral("PalaveroTB.ini"),
+                                QStringLiteral("Palavero.Log")};
+    if (setup == QLatin1String("existing")) {
         QVERIFY(QDir().mkpath(dir));
+        for (const QString& name : leftovers + stores) {
+            QFile f(dir + QLatin1Char('/') + name);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+    }
     if (setup == QLatin1String("blocked")) {
         // A regular file where a parent folder should be: no folder can be made below it.
         QFile f(root);
@@ -76,6 +85,11 @@ void TestApp::dataDirectory() {
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join('|')));
         QVERIFY(QFileInfo(dir).isDir());
         QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/testwol")));
+        if (setup == QLatin1String("existing")) {
+            QStringList expected = stores;
+            expected.sort();
+            QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
+        }
     } else {
         QCOMPARE(boxes.texts(), QStringList{message.arg(dir)});
     }

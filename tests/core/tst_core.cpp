@@ -6,9 +6,13 @@
 #include "core/TextUtil.h"
 #include "core/Timestamp.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestCore : public QObject {
@@ -23,6 +27,8 @@ private Q_SLOTS:
     void splitDelimited();
     void timestamp();
     void fileReplaceKeepsOldFileOnFailure();
+    void fileReplaceFailedLastWrite();
+    void fileReplaceLeftovers();
     void appTitle_data();
     void appTitle();
 };
@@ -127,6 +133,59 @@ void TestCore::fileReplaceKeepsOldFileOnFailure() {
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("new\r\n"));
     }
+}
+
+namespace {
+QByteArray fileBytes(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
+}
+} // namespace
+
+// The file system refuses the bytes after the first few (a full disk, here a
+// file size limit): the write that fails is the last one, which a buffered file
+// leaves to its final flush. The old file stays whole, no new file remains, and
+// the reason is the system's.
+void TestCore::fileReplaceFailedLastWrite() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PalaveroGroups.ini"));
+    const QByteArray old = "[Vertrieb]\r\nMembers=PC1,PC2,\r\n\r\n";
+    QVERIFY(FileReplace::write(path, old));
+
+    rlimit saved{};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &saved) == 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+    QString reason;
+    const bool written = FileReplace::write(path, QByteArray(200, 'x'), &reason);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    QVERIFY(!written);
+    QVERIFY(!reason.isEmpty());
+    QCOMPARE(fileBytes(path), old);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("PalaveroGroups.ini")});
+}
+
+void TestCore::fileReplaceLeftovers() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("PalaveroGroups.ini"));
+    const QStringList left = {QStringLiteral("PalaveroGroups.ini.Ab12Cd"), QStringLiteral("PalaveroGroups.ini.zzzzzz")};
+    const QStringList kept = {QStringLiteral("PalaveroGroups.ini"),        QStringLiteral("PalaveroGroups.ini.bak"),
+                              QStringLiteral("PalaveroGroups.ini.Ab12Cde"), QStringLiteral("PalaveroGroups.ini.Ab-2Cd"),
+                              QStringLiteral("PalaveroTB.ini.Ab12Cd"),      QStringLiteral("xPalaveroGroups.ini.Ab12Cd")};
+    for (const QString& name : left + kept) {
+        QFile f(dir.filePath(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    QCOMPARE(FileReplace::removeLeftovers(path), 2);
+    QStringList expected = kept;
+    expected.sort();
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
+    QCOMPARE(FileReplace::removeLeftovers(dir.filePath(QStringLiteral("missing/none.ini"))), 0);
 }
 
 void TestCore::appTitle_data() {

@@ -82,6 +82,7 @@ class TestSettings : public QObject {
     void saveWritesStrings();
     void saveReplacesFileAndKeepsOtherGroups();
     void saveFailureIsSilent();
+    void saveKeepsLinesItCannotRead();
     void loadSaveRoundTrip();
 
     // Dialog
@@ -297,6 +298,14 @@ void TestSettings::readingRules_data() {
     QTest::newRow("values of another group do not count")
         << true << QByteArray("[General]\nSound=0\nMusic=1\n[Settings]\nSaveHistory=1\n") << true << false
         << QString() << true << false << 0;
+    QTest::newRow("broken lines cost no other value")
+        << true
+        << QByteArray("[Settings]\nSound=0\nthis line is broken\n=1\n\"unclosed\nMusic=1\n\x01\xff\xfe\n"
+                      "SaveHistory=1\n")
+        << false << true << QString() << true << false << 0;
+    QTest::newRow("escapes and quotes as the INI writer makes them")
+        << true << QByteArray("[Settings]\nSoundFileName=\"  a\\tb \\\"c\\\" \\x263a;\" \n") << true << false
+        << QStringLiteral("  a\tb \"c\" \u263a;") << false << false << 0;
     QTest::newRow("CR LF lines") << true
                                  << QByteArray("[Settings]\r\nSound=0\r\nScreenSaverShortcutKey=16506\r\n")
                                  << false << false << QString() << false << false << 16506;
@@ -425,6 +434,24 @@ void TestSettings::saveFailureIsSilent() {
     QCOMPARE(f.form->result(), int(QDialog::Accepted));
 }
 
+// A broken line and a foreign group stay as they stand when the dialog
+// writes; a new file left by a killed write is removed when the settings load.
+void TestSettings::saveKeepsLinesItCannotRead() {
+    TOptionsFixture f;
+    QVERIFY(writeBytes(f.settingsPath(), "[Settings]\nSound=0\nthis line is broken\nMusic=1\n\n[Other]\nkeep=yes\n"));
+    const QString leftover = f.settingsPath() + QStringLiteral(".aB3dE9");
+    QVERIFY(writeBytes(leftover, "[Settings]\n"));
+    f.form->LoadSettings();
+    QVERIFY(!QFileInfo::exists(leftover));
+    QVERIFY(!f.form->CheckBoxBeep->isChecked());
+    QVERIFY(f.form->CheckBoxSound->isChecked());
+    f.form->CheckBoxHistory->setChecked(true);
+    f.form->SaveSettings();
+    QCOMPARE(readBytes(f.settingsPath()), QByteArray("[Settings]\nSound=0\nthis line is broken\nMusic=1\n"
+                                                     "SaveHistory=1\nScreenSaverShortcutKey=0\n"
+                                                     "SoundFileName=\nUseScreenSaverShortcut=0\n\n[Other]\nkeep=yes\n"));
+}
+
 void TestSettings::loadSaveRoundTrip() {
     TOptionsFixture f;
     QVERIFY(writeBytes(f.settingsPath(),
@@ -433,13 +460,14 @@ void TestSettings::loadSaveRoundTrip() {
     f.form->LoadSettings();
     f.form->SaveSettings();
     const QByteArray first = readBytes(f.settingsPath());
+    // Each value is written where its line stood.
     QCOMPARE(first, QByteArray("[Settings]\n"
-                               "Music=1\n"
-                               "SaveHistory=1\n"
-                               "ScreenSaverShortcutKey=0\n"
                                "Sound=1\n"
+                               "Music=1\n"
                                "SoundFileName=\"C:\\\\Media\\\\a, b.wav\"\n"
-                               "UseScreenSaverShortcut=0\n"));
+                               "SaveHistory=1\n"
+                               "UseScreenSaverShortcut=0\n"
+                               "ScreenSaverShortcutKey=0\n"));
 
     // A second dialog loads what the first wrote, and writes it unchanged.
     auto second = f.makeForm();

@@ -52,13 +52,25 @@ qsizetype TDatagramHandler::SplitSenderName(const QByteArray& text) {
     return FSenderName.size();
 }
 
+bool TDatagramHandler::isComputerName(QByteArrayView name) {
+    bool onlyDigitsAndDots = true;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 32 || u == 127 || c == ',' || c == '*' || c == '<' || c == '>' || c == '"')
+            return false;
+        if (c != '.' && (c < '0' || c > '9'))
+            onlyDigitsAndDots = false;
+    }
+    return !name.isEmpty() && !onlyDigitsAndDots;
+}
+
 void TDatagramHandler::HandleDatagram(const QByteArray& text) {
     if (FClosing)
         return;
     Q_EMIT statusText(receivedStatus(text.size()));
 
     const qsizetype nameLength = SplitSenderName(text);
-    if (nameLength == 0)
+    if (nameLength == 0 || !isComputerName(FSenderName))
         return;
     // A reaction below may let events run and a nested datagram change
     // FSenderName, so the sender travels with each signal.

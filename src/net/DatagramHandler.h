@@ -13,7 +13,7 @@
 // inside a groups or data reaction, since those let pending events run.
 class TDatagramHandler : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit TDatagramHandler(QObject* parent = nullptr);
 
     // Windows-1252 text of one datagram (sender address already noted by the endpoint).
@@ -22,6 +22,11 @@ public:
     // ':' or the text begins with one) and returns its length.
     qsizetype SplitSenderName(const QByteArray& text);
     QByteArray senderName() const { return FSenderName; }
+    // True when `name` can be a computer name. A name with ',', '*', '<', '>',
+    // '"', a blank or a control character, or one made of digits and dots only,
+    // would be read as another recipient (a list, everyone, a group, an address)
+    // when the user answers; datagrams that carry one are ignored.
+    static bool isComputerName(QByteArrayView name);
 
     // While set (the program is ending) datagrams are ignored entirely.
     void setClosing(bool closing) { FClosing = closing; }
@@ -30,16 +35,16 @@ public:
     // The clock of the status text; the current local time unless a test sets another.
     void setClock(std::function<QDateTime()> clock);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // "12 Bytes empfangen 24.11.2014 09:15:02", for every datagram handled.
     void statusText(const QString& text);
     void connectReceived(const QByteArray& sender);
     void disconnectReceived(const QByteArray& sender);
     void refreshReceived(const QByteArray& sender);
-    void groupsReceived(const QByteArray& payload);                       // non-empty payloads only
+    void groupsReceived(const QByteArray& payload);                         // non-empty payloads only
     void dataReceived(const QByteArray& payload, const QByteArray& sender); // non-empty payloads only
 
-private:
+  private:
     QString receivedStatus(qsizetype bytes) const;
 
     bool FClosing = false;

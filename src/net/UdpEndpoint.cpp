@@ -40,7 +40,8 @@ bool isDottedIPv4(const QByteArray& host) {
     if (host.count('.') != 3)
         return false;
     QHostAddress address;
-    return address.setAddress(QString::fromLatin1(host)) && address.protocol() == QAbstractSocket::IPv4Protocol;
+    return address.setAddress(QString::fromLatin1(host)) &&
+           address.protocol() == QAbstractSocket::IPv4Protocol;
 }
 
 } // namespace
@@ -181,10 +182,7 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 
     if (host == "*") {
         const QList<TInterfaceAddress> local = FNet.localIPv4();
-        FLocalCache.clear();
-        for (const QString& address : LocalAddresses(local))
-            FLocalCache << address.toLatin1();
-        FLocalCacheAge.start();
+        noteLocal(local);
         const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
         for (const QString& target : BroadcastAddresses(local)) {
@@ -268,23 +266,41 @@ void TUdpEndpoint::drain() {
     }
 }
 
-bool TUdpEndpoint::isOwnAddress(const QByteArray& address) {
-    if (!FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs) {
-        FLocalCache.clear();
-        for (const QString& local : LocalAddresses(FNet.localIPv4()))
-            FLocalCache << local.toLatin1();
-        FLocalCacheAge.start();
+void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
+    FOwnAddresses.clear();
+    FNetworkEdges.clear();
+    for (const TInterfaceAddress& entry : local) {
+        bool ok = false;
+        const quint32 ip = entry.address.toIPv4Address(&ok);
+        if (!ok)
+            continue;
+        FOwnAddresses << ip;
+        const int prefix = entry.prefixLength < 0 ? 24 : entry.prefixLength;
+        if (prefix > 0 && prefix < 31) {
+            const quint32 mask = ~quint32(0) << (32 - prefix);
+            FNetworkEdges << (ip & mask) << (ip | ~mask);
+        }
     }
-    return FLocalCache.contains(address);
+    FLocalCacheAge.start();
+}
+
+bool TUdpEndpoint::dropsSender(const QHostAddress& sender) {
+    if (!FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs)
+        noteLocal(FNet.localIPv4());
+    bool isIPv4 = false;
+    const quint32 ip = sender.toIPv4Address(&isIPv4);
+    if (!isIPv4)
+        return sender.isMulticast() || sender == QHostAddress(QHostAddress::AnyIPv6) || sender.isNull();
+    const bool multicast = (ip >> 28) == 0xE;
+    return ip == 0 || ip == 0xFFFFFFFFu || multicast || FOwnAddresses.contains(ip) ||
+           FNetworkEdges.contains(ip);
 }
 
 void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender) {
-    const QByteArray text = Ansi::fromWire(bytes);
-    const QByteArray address = addressText(sender);
-    if (isOwnAddress(address))
+    if (dropsSender(sender))
         return;
-    FSenderIP = address;
-    Q_EMIT datagramReceived(text);
+    FSenderIP = addressText(sender);
+    Q_EMIT datagramReceived(Ansi::fromWire(bytes));
 }
 
 QByteArray TUdpEndpoint::addressText(const QHostAddress& address) {

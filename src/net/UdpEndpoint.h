@@ -19,7 +19,7 @@ class QUdpSocket;
 // a time in arrival order, also when a receiver lets pending events run.
 class TUdpEndpoint : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr quint16 kDefaultPort = 3030;
 
     TUdpEndpoint(INetworkInfo& net, IMessageBoxes& boxes, QObject* parent = nullptr);
@@ -61,11 +61,11 @@ public:
     // The sender address as the program keeps it (dotted text for IPv4).
     static QByteArray addressText(const QHostAddress& address);
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // A datagram from another computer, as Windows-1252 text; senderIP() is set.
     void datagramReceived(const QByteArray& text);
 
-private:
+  private:
     struct Pending {
         QByteArray bytes;
         QHostAddress sender;
@@ -76,7 +76,11 @@ private:
     void accept(qint64 size, const QHostAddress& sender);
     void drain();
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
-    bool isOwnAddress(const QByteArray& address);
+    // The program's own datagrams, and datagrams whose source no computer can
+    // have (a network or broadcast address of a local network, 0.0.0.0,
+    // multicast), are dropped.
+    bool dropsSender(const QHostAddress& sender);
+    void noteLocal(const QList<TInterfaceAddress>& local);
     bool resolve(const QByteArray& host, QHostAddress& address) const;
 
     INetworkInfo& FNet;
@@ -90,8 +94,10 @@ private:
     bool FDraining = false;
     QByteArray FSenderIP;
     QByteArray FReadBuffer;
-    // The local address list for the own-datagram filter, fetched at most once
-    // per second while datagrams stream in.
-    QByteArrayList FLocalCache;
+    // The local addresses for the own-datagram filter and the network and
+    // broadcast addresses of the local networks, fetched at most once per second
+    // while datagrams stream in.
+    QList<quint32> FOwnAddresses;
+    QList<quint32> FNetworkEdges;
     QElapsedTimer FLocalCacheAge;
 };

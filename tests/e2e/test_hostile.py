@@ -4,6 +4,8 @@ continuation streams and floods cost the user neither files nor answers."""
 import errno
 import os
 import re
+import socket
+import struct
 import subprocess
 
 import lan
@@ -63,6 +65,59 @@ class FullDiskTest(LanTestCase):
         self.probe.send(b"PC-P:KVPALAVEROGROUPS:[Neu]\nMembers=PC9,\n\n", self.a.addr)
         self.sync(self.inst, self.probe)
         self.assertEqual(read(self.groups_path), b"[Neu]\nMembers=PC9,\n\n")
+
+
+def spoofed_udp(host, src, dst, data, port=lan.DEFAULT_PORT):
+    """Sends one UDP datagram from host with a forged IPv4 source address."""
+    udp = struct.pack("!HHHH", port, port, 8 + len(data), 0) + data
+    ip = struct.pack("!BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
+                     socket.inet_aton(src), socket.inet_aton(dst))
+
+    def send():
+        s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_RAW)
+        try:
+            s.sendto(ip + udp, (dst, 0))
+        finally:
+            s.close()
+    lan.in_netns(host.ns, send)
+
+
+class ForgedSenderTest(LanTestCase):
+    def setUp(self):
+        super().setUp()
+        self.a = self.lan.add_host("PC-A")
+        self.p = self.lan.add_host("PC-P")
+        self.probe = self.lan.probe(self.p)
+        xdg = self.lan.new_xdg()
+        xdg.write_settings(SaveHistory="1", Sound="0", Music="0")
+        self.inst = self.start_ready(self.a, self.probe, xdg=xdg)
+        self.log_path = os.path.join(xdg.data_dir, "Palavero.Log")
+
+    def test_forged_sender_names_are_not_listed_shown_or_answered(self):
+        since = self.probe.mark()
+        for name in (b"*", b"A,B,C", b"<Vertrieb>", b"10.75.0.3", b'"PC-P"', b"PC P", b"PC\tP"):
+            with self.subTest(name=name):
+                self.probe.send(name + b":KVPALAVEROCONNECT:", self.a.addr)
+                self.probe.send(name + b":KVPALAVERODATA:Antwort an alle", self.a.addr)
+                self.sync(self.inst, self.probe)
+        self.assertEqual(self.inst.matching("target added"), [])
+        self.assertIsNone(read(self.log_path))
+        self.assertEqual(self.probe.datagrams(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since), [])
+
+        # A real name still is.
+        self.probe.send(b"PC-P:KVPALAVEROCONNECT:", self.a.addr)
+        self.probe.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since)
+        self.inst.wait_line("palavero.targets: target added: PC-P 10.77.0.2")
+
+    def test_datagrams_from_the_network_address_are_dropped(self):
+        spoofed_udp(self.p, lan.SUBNET + "0", self.a.addr, b"PC-X:KVPALAVEROCONNECT:")
+        spoofed_udp(self.p, lan.SUBNET + "0", self.a.addr, b"PC-X:KVPALAVERODATA:Hallo")
+        # The same forged from an ordinary address passes, and shows the datagrams arrive.
+        spoofed_udp(self.p, lan.SUBNET + "9", self.a.addr, b"PC-Y:KVPALAVEROREFRESH:")
+        self.inst.wait_line("palavero.targets: target added: PC-Y 10.77.0.9")
+        self.sync(self.inst, self.probe)
+        self.assertEqual(self.inst.matching("PC-X"), [])
+        self.assertIsNone(read(self.log_path))
 
 
 if __name__ == "__main__":

@@ -35,9 +35,10 @@ struct TDispatchLog {
                          [this](const QByteArray& s) { events << "refresh " + QString::fromLatin1(s); });
         QObject::connect(&h, &TDatagramHandler::groupsReceived,
                          [this](const QByteArray& p) { events << "groups " + QString::fromLatin1(p); });
-        QObject::connect(&h, &TDatagramHandler::dataReceived, [this](const QByteArray& p, const QByteArray& s) {
-            events << "data " + QString::fromLatin1(s) + " " + QString::fromLatin1(p);
-        });
+        QObject::connect(&h, &TDatagramHandler::dataReceived,
+                         [this](const QByteArray& p, const QByteArray& s) {
+                             events << "data " + QString::fromLatin1(s) + " " + QString::fromLatin1(p);
+                         });
     }
 };
 
@@ -55,7 +56,7 @@ quint16 freePort() {
 // Catches what the endpoint puts on the wire (its destination port is pointed here).
 // Loopback delivery is synchronous, so a datagram is waiting as soon as the send returns.
 class TWire {
-public:
+  public:
     TWire() { socket.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress); }
     quint16 port() const { return socket.localPort(); }
     QList<QByteArray> take() {
@@ -72,7 +73,7 @@ public:
 
 // Another computer on the loopback network: sends from 127.0.0.2.
 class TPeer {
-public:
+  public:
     TPeer() { socket.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0, QAbstractSocket::DontShareAddress); }
     void send(const QByteArray& wire, quint16 port) {
         socket.writeDatagram(wire, QHostAddress(QHostAddress::LocalHost), port);
@@ -97,7 +98,8 @@ struct TNetFixture {
     TNetFixture() {
         net.addresses = {iface("127.0.0.1", 8)};
         endpoint.setDestinationPort(wire.port());
-        QObject::connect(&endpoint, &TUdpEndpoint::datagramReceived, &handler, &TDatagramHandler::HandleDatagram);
+        QObject::connect(&endpoint, &TUdpEndpoint::datagramReceived, &handler,
+                         &TDatagramHandler::HandleDatagram);
         presence.connectToHandler(handler);
     }
     bool start() {
@@ -116,7 +118,7 @@ struct TNetFixture {
 
 class TestNet : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void initTestCase();
 
     // Datagram text and dispatch
@@ -150,6 +152,7 @@ private Q_SLOTS:
     void umlautsByUnicastAndBroadcast();
     void receivedDatagramNotesSender();
     void ownDatagramsAreDropped();
+    void datagramsFromNetworkAndBroadcastAddressesAreDropped();
     void oversizedAndEmptyDatagramsAreDropped();
     void formDefaultsDropDatagramsUnseen();
     void opensOnDemand();
@@ -243,7 +246,8 @@ void TestNet::dispatch_data() {
     QTest::addColumn<Events>("events");
     const QByteArray big = "PC-04:KVPALAVERODATA:" + QByteArray(Datagram::kBufferSize - 21, 'x');
     QTest::newRow("connect") << QByteArray("PC-04:KVPALAVEROCONNECT:") << Events{"connect PC-04"};
-    QTest::newRow("connect with payload") << QByteArray("PC-04:KVPALAVEROCONNECT:junk") << Events{"connect PC-04"};
+    QTest::newRow("connect with payload")
+        << QByteArray("PC-04:KVPALAVEROCONNECT:junk") << Events{"connect PC-04"};
     QTest::newRow("disconnect") << QByteArray("PC-04:KVPALAVERODISCONNECT:") << Events{"disconnect PC-04"};
     QTest::newRow("refresh") << QByteArray("PC-04:KVPALAVEROREFRESH:") << Events{"refresh PC-04"};
     QTest::newRow("groups") << QByteArray("PC-04:KVPALAVEROGROUPS:[A]") << Events{"groups [A]"};
@@ -252,7 +256,8 @@ void TestNet::dispatch_data() {
     QTest::newRow("data empty") << QByteArray("PC-04:KVPALAVERODATA:") << Events{};
     QTest::newRow("data holding a keyword")
         << QByteArray("PC-04:KVPALAVERODATA:KVPALAVEROCONNECT:") << Events{"data PC-04 KVPALAVEROCONNECT:"};
-    QTest::newRow("data of 8192 bytes") << big << Events{"data PC-04 " + QString(Datagram::kBufferSize - 21, 'x')};
+    QTest::newRow("data of 8192 bytes")
+        << big << Events{"data PC-04 " + QString(Datagram::kBufferSize - 21, 'x')};
     QTest::newRow("empty sender") << QByteArray(":KVPALAVEROCONNECT:") << Events{};
     QTest::newRow("lower case keyword") << QByteArray("PC-04:kvpalaveroconnect:") << Events{};
     QTest::newRow("keyword without colon") << QByteArray("PC-04:KVPALAVEROCONNECT") << Events{};
@@ -262,8 +267,20 @@ void TestNet::dispatch_data() {
     QTest::newRow("only a colon") << QByteArray(":") << Events{};
     QTest::newRow("name and colon") << QByteArray("PC-04:") << Events{};
     QTest::newRow("empty") << QByteArray() << Events{};
-    QTest::newRow("NUL bytes") << QByteArray("PC\0:KVPALAVERODATA:a\0b", 22)
-                               << Events{"data " + QString::fromLatin1("PC\0", 3) + " " + QString::fromLatin1("a\0b", 3)};
+    QTest::newRow("NUL bytes in the text")
+        << QByteArray("PC:KVPALAVERODATA:a\0b", 21) << Events{"data PC " + QString::fromLatin1("a\0b", 3)};
+    // Sender names that would be read as another recipient when the user answers.
+    for (const char* forged :
+         {"*", "A,B,C", "<Vertrieb>", "10.75.0.3", "\"PC-04\"", "PC 04", "PC\t04", "PC\x7f", "PC>", "*PC"}) {
+        for (const char* keyword : {"KVPALAVERODATA:Antwort", "KVPALAVEROCONNECT:", "KVPALAVEROREFRESH:",
+                                    "KVPALAVERODISCONNECT:", "KVPALAVEROGROUPS:[A]"})
+            QTest::addRow("forged sender %s %.12s", forged, keyword)
+                << QByteArray(forged) + ':' + keyword << Events{};
+    }
+    QTest::newRow("NUL in the sender") << QByteArray("PC\0:KVPALAVERODATA:a", 20) << Events{};
+    QTest::newRow("digits, dots and a letter")
+        << QByteArray("10.75.0.3a:KVPALAVEROREFRESH:") << Events{"refresh 10.75.0.3a"};
+    QTest::newRow("digits only") << QByteArray("2024:KVPALAVEROREFRESH:") << Events{};
     QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01\x80:\x9f\x00", 8) << Events{};
     QTest::newRow("umlaut sender") << QByteArray("B\xfcro:KVPALAVEROREFRESH:") << Events{"refresh B\u00fcro"};
 }
@@ -294,9 +311,11 @@ void TestNet::closingIgnoresDatagrams() {
 void TestNet::statusText_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("status");
-    QTest::newRow("12 bytes") << QByteArray("PC-04:abcdef") << QStringLiteral("12 Bytes empfangen 24.11.2014 09:15:02");
+    QTest::newRow("12 bytes") << QByteArray("PC-04:abcdef")
+                              << QStringLiteral("12 Bytes empfangen 24.11.2014 09:15:02");
     QTest::newRow("empty") << QByteArray() << QStringLiteral("0 Bytes empfangen 24.11.2014 09:15:02");
-    QTest::newRow("8192 bytes") << QByteArray(8192, 'a') << QStringLiteral("8192 Bytes empfangen 24.11.2014 09:15:02");
+    QTest::newRow("8192 bytes") << QByteArray(8192, 'a')
+                                << QStringLiteral("8192 Bytes empfangen 24.11.2014 09:15:02");
 }
 
 void TestNet::statusText() {
@@ -317,9 +336,12 @@ void TestNet::statusTextOfTheCurrentTime() {
     h.HandleDatagram("PC-04:KVPALAVEROREFRESH:");
     const QDateTime after = QDateTime::currentDateTime();
     const QString text = spy.takeFirst().first().toString();
-    QVERIFY2(text == "24 Bytes empfangen " + Timestamp::text(before) || text == "24 Bytes empfangen " + Timestamp::text(after),
+    QVERIFY2(text == "24 Bytes empfangen " + Timestamp::text(before) ||
+                 text == "24 Bytes empfangen " + Timestamp::text(after),
              qPrintable(text));
-    QVERIFY(QRegularExpression("^24 Bytes empfangen \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$").match(text).hasMatch());
+    QVERIFY(QRegularExpression("^24 Bytes empfangen \\d\\d\\.\\d\\d\\.\\d{4} \\d\\d:\\d\\d:\\d\\d$")
+                .match(text)
+                .hasMatch());
 
     // Another locale within the same second gives its own format at once.
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
@@ -344,7 +366,8 @@ void TestNet::pendingEventsRunAfterGroupsAndData() {
     QFETCH(bool, ran);
     TDatagramHandler h;
     bool queuedRan = false;
-    QMetaObject::invokeMethod(&h, [&] { queuedRan = true; }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &h, [&] { queuedRan = true; }, Qt::QueuedConnection);
     h.HandleDatagram(text);
     QCOMPARE(queuedRan, ran);
     QCoreApplication::processEvents();
@@ -357,19 +380,22 @@ void TestNet::broadcastAddresses_data() {
     QTest::addColumn<QStringList>("expected");
     QTest::newRow("one /24 network, two addresses")
         << QList{iface("192.168.1.17", 24), iface("192.168.1.30", 24)} << QStringList{"192.168.1.255"};
-    QTest::newRow("two networks, sorted")
-        << QList{iface("192.168.1.17", 24), iface("10.0.0.5", 24)} << QStringList{"10.0.0.255", "192.168.1.255"};
+    QTest::newRow("two networks, sorted") << QList{iface("192.168.1.17", 24), iface("10.0.0.5", 24)}
+                                          << QStringList{"10.0.0.255", "192.168.1.255"};
     QTest::newRow("/16") << QList{iface("172.16.3.4", 16)} << QStringList{"172.16.255.255"};
     QTest::newRow("/30") << QList{iface("10.1.1.5", 30)} << QStringList{"10.1.1.7"};
-    QTest::newRow("/31 has no directed broadcast") << QList{iface("10.1.1.4", 31)} << QStringList{"255.255.255.255"};
-    QTest::newRow("/32 has no directed broadcast") << QList{iface("10.1.1.4", 32)} << QStringList{"255.255.255.255"};
+    QTest::newRow("/31 has no directed broadcast")
+        << QList{iface("10.1.1.4", 31)} << QStringList{"255.255.255.255"};
+    QTest::newRow("/32 has no directed broadcast")
+        << QList{iface("10.1.1.4", 32)} << QStringList{"255.255.255.255"};
     QTest::newRow("/31 and /24") << QList{iface("10.1.1.4", 31), iface("192.168.1.17", 24)}
                                  << QStringList{"192.168.1.255", "255.255.255.255"};
     QTest::newRow("two cards, same network")
         << QList{iface("192.168.1.17", 24), iface("192.168.1.18", 24), iface("10.0.0.1", 8)}
         << QStringList{"10.255.255.255", "192.168.1.255"};
     QTest::newRow("/23 differs from /24") << QList{iface("192.168.0.17", 23)} << QStringList{"192.168.1.255"};
-    QTest::newRow("unknown prefix counts as /24") << QList{iface("192.168.7.9", -1)} << QStringList{"192.168.7.255"};
+    QTest::newRow("unknown prefix counts as /24")
+        << QList{iface("192.168.7.9", -1)} << QStringList{"192.168.7.255"};
     QTest::newRow("no address") << QList<TInterfaceAddress>{} << QStringList{"255.255.255.255"};
 }
 
@@ -380,7 +406,8 @@ void TestNet::broadcastAddresses() {
 }
 
 void TestNet::localAddresses() {
-    QCOMPARE(TUdpEndpoint::LocalAddresses({iface("192.168.1.17", 24), iface("10.0.0.5", 8), iface("192.168.1.17", 24)}),
+    QCOMPARE(TUdpEndpoint::LocalAddresses(
+                 {iface("192.168.1.17", 24), iface("10.0.0.5", 8), iface("192.168.1.17", 24)}),
              (QStringList{"192.168.1.17", "10.0.0.5"}));
     QCOMPARE(TUdpEndpoint::LocalAddresses({}), QStringList{});
 }
@@ -412,7 +439,8 @@ void TestNet::sizeLimit() {
         QVERIFY(f.boxes.boxes.isEmpty());
     } else {
         QVERIFY(wire.isEmpty());
-        QCOMPARE(f.boxes.texts(), QStringList{QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")});
+        QCOMPARE(f.boxes.texts(),
+                 QStringList{QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")});
     }
 }
 
@@ -433,7 +461,8 @@ void TestNet::secondBindFails() {
     QUdpSocket other;
     QVERIFY(!other.bind(QHostAddress::AnyIPv4, f.port));
     QUdpSocket shared;
-    QVERIFY(!shared.bind(QHostAddress::AnyIPv4, f.port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+    QVERIFY(!shared.bind(QHostAddress::AnyIPv4, f.port,
+                         QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
 
     f.endpoint.close();
     QVERIFY(!f.endpoint.isOpen());
@@ -444,10 +473,14 @@ void TestNet::wireEncoding_data() {
     QTest::addColumn<QByteArray>("host");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QByteArray>("wire");
-    const QByteArray text("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf" "e \x80" "5 \xe4\xf6\xfc");
+    const QByteArray text("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf"
+                          "e \x80"
+                          "5 \xe4\xf6\xfc");
     QTest::newRow("unicast: ISO-8859-1") << QByteArray("127.0.0.1") << text
-                                         << QByteArray("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf" "e ?5 \xe4\xf6\xfc");
-    QTest::newRow("broadcast: ASCII") << QByteArray("*") << text << QByteArray("PC-TEST:KVPALAVERODATA:Gr??e ?5 ???");
+                                         << QByteArray("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf"
+                                                       "e ?5 \xe4\xf6\xfc");
+    QTest::newRow("broadcast: ASCII")
+        << QByteArray("*") << text << QByteArray("PC-TEST:KVPALAVERODATA:Gr??e ?5 ???");
     QTest::newRow("umlaut in name, broadcast") << QByteArray("*") << QByteArray("B\xfcro:KVPALAVEROCONNECT:")
                                                << QByteArray("B?ro:KVPALAVEROCONNECT:");
 }
@@ -482,7 +515,8 @@ void TestNet::umlautsByUnicastAndBroadcast() {
     f.endpoint.setDestinationPort(0);
     QVERIFY(f.start());
     TDispatchLog log(f.handler);
-    const QByteArray text("PC-04:KVPALAVERODATA:Gr\xfc\xdf" "e");
+    const QByteArray text("PC-04:KVPALAVERODATA:Gr\xfc\xdf"
+                          "e");
     QVERIFY(f.endpoint.SendDatagram("127.0.0.1", text));
     QTRY_COMPARE(log.events, Events{"data PC-04 Grüße"});
     QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.1"));
@@ -515,6 +549,25 @@ void TestNet::ownDatagramsAreDropped() {
     QTRY_COMPARE(spy.count(), 1);
     QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-05:KVPALAVEROREFRESH:"));
     QCOMPARE(f.targets.texts(), (QList<QByteArray>{"PC-04", "PC-05"}));
+}
+
+// No computer sends from the network or the broadcast address of a local
+// network (here 127.0.0.4/30); datagrams from there are forged and dropped.
+void TestNet::datagramsFromNetworkAndBroadcastAddressesAreDropped() {
+    TNetFixture f;
+    f.net.addresses = {iface("127.0.0.5", 30)};
+    QVERIFY(f.start());
+    QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    for (const char* source : {"127.0.0.4", "127.0.0.7", "127.0.0.6"}) {
+        QUdpSocket peer;
+        QVERIFY(peer.bind(QHostAddress(QLatin1String(source)), 0));
+        peer.writeDatagram(QByteArray("PC-") + source + ":KVPALAVEROREFRESH:", QHostAddress::LocalHost,
+                           f.port);
+    }
+    QTRY_COMPARE(spy.count(), 1);
+    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-127.0.0.6:KVPALAVEROREFRESH:"));
+    QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.6"));
+    QCOMPARE(f.targets.texts(), QList<QByteArray>{"PC-127.0.0.6"});
 }
 
 void TestNet::oversizedAndEmptyDatagramsAreDropped() {
@@ -830,7 +883,8 @@ void TestNet::startUdpOnTakenPort() {
     QVERIFY(!f.presence.TimerStartUdpTimer(f.port));
     QVERIFY(!f.endpoint.isOpen());
     QCOMPARE(f.boxes.texts(),
-             QStringList{QStringLiteral("UDP-Verbindung auf Port %1 kann nicht eingerichtet werden.").arg(f.port)});
+             QStringList{
+                 QStringLiteral("UDP-Verbindung auf Port %1 kann nicht eingerichtet werden.").arg(f.port)});
     QVERIFY(f.wire.take().isEmpty());
     // Later announcements fail silently, then open the endpoint once the port is free.
     f.presence.AnnouncePresence(true);
@@ -971,7 +1025,8 @@ void TestNet::userChange() {
     QVERIFY(f.endpoint.open());
     system.user = QStringLiteral("anna");
     emit monitor.sessionUnlocked();
-    QCOMPARE(f.wire.take(), (QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:", "PC-TEST:KVPALAVEROCONNECT:"}));
+    QCOMPARE(f.wire.take(),
+             (QList<QByteArray>{"PC-TEST:KVPALAVERODISCONNECT:", "PC-TEST:KVPALAVEROCONNECT:"}));
     QVERIFY(f.endpoint.isOpen());
     QCOMPARE(f.presence.userName(), QStringLiteral("anna"));
 }

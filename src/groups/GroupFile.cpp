@@ -60,10 +60,41 @@ QByteArray encode(const QByteArray& ansi, TGroupFile::Encoding encoding) {
 
 } // namespace
 
+namespace {
+// Without leading and trailing blanks and control characters, as TextUtil::trim.
+QByteArrayView trimmed(QByteArrayView text) {
+    while (!text.isEmpty() && static_cast<unsigned char>(text.front()) <= 32)
+        text = text.sliced(1);
+    while (!text.isEmpty() && static_cast<unsigned char>(text.back()) <= 32)
+        text.chop(1);
+    return text;
+}
+
+bool isAscii(const QByteArray& text) {
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    }
+    return true;
+}
+} // namespace
+
 bool TGroupFile::sameName(const QByteArray& a, const QByteArray& b) {
     if (a == b)
         return true;
+    if (isAscii(a) && isAscii(b))
+        return a.size() == b.size() && a.compare(b, Qt::CaseInsensitive) == 0;
     return Ansi::toUnicode(a).compare(Ansi::toUnicode(b), Qt::CaseInsensitive) == 0;
+}
+
+QString TGroupFile::foldedName(const QByteArray& name) {
+    if (!isAscii(name))
+        return Ansi::toUnicode(name).toCaseFolded();
+    QString folded(name.size(), Qt::Uninitialized);
+    QChar* out = folded.data();
+    for (const char c : name)
+        *out++ = QLatin1Char(c >= 'A' && c <= 'Z' ? char(c + 32) : c);
+    return folded;
 }
 
 TGroupFile TGroupFile::fromBytes(const QByteArray& bytes) {
@@ -75,21 +106,26 @@ TGroupFile TGroupFile::fromBytes(const QByteArray& bytes) {
 
     // -1: before the first section; -2: inside a repeated section, whose lines are dropped.
     qsizetype current = -1;
+    // Each name is folded once and looked up by hash.
+    QHash<QString, qsizetype>& seen = file.m_index;
+    const QByteArrayView all(text);
     qsizetype pos = 0;
-    const qsizetype n = text.size();
+    const qsizetype n = all.size();
     while (pos < n) {
         qsizetype end = pos;
-        while (end < n && text.at(end) != '\r' && text.at(end) != '\n')
+        while (end < n && all[end] != '\r' && all[end] != '\n')
             ++end;
-        const QByteArray line = TextUtil::trim(text.mid(pos, end - pos));
+        const QByteArrayView line = trimmed(all.sliced(pos, end - pos));
         pos = end + 1;
-        if (line.isEmpty() || line.startsWith(';'))
+        if (line.isEmpty() || line.front() == ';')
             continue;
-        if (line.size() >= 2 && line.startsWith('[') && line.endsWith(']')) {
-            const QByteArray name = TextUtil::trim(line.mid(1, line.size() - 2));
-            if (file.indexOf(name) >= 0) {
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            const QByteArray name = trimmed(line.sliced(1, line.size() - 2)).toByteArray();
+            const QString folded = foldedName(name);
+            if (seen.contains(folded)) {
                 current = -2;
             } else {
+                seen.insert(folded, file.m_sections.size());
                 file.m_sections.append(TSection{name, {}});
                 current = file.m_sections.size() - 1;
             }
@@ -98,10 +134,11 @@ TGroupFile TGroupFile::fromBytes(const QByteArray& bytes) {
         if (current < 0)
             continue;
         const qsizetype eq = line.indexOf('=');
-        QByteArray key = eq >= 0 ? TextUtil::trim(line.left(eq)) : line;
-        QByteArray value = eq >= 0 ? TextUtil::trim(line.mid(eq + 1)) : QByteArray();
+        QByteArray key = (eq >= 0 ? trimmed(line.first(eq)) : line).toByteArray();
+        QByteArray value = eq >= 0 ? trimmed(line.sliced(eq + 1)).toByteArray() : QByteArray();
         file.m_sections[current].entries.append({std::move(key), std::move(value)});
     }
+    file.m_indexValid = true;
     return file;
 }
 
@@ -129,11 +166,15 @@ TGroupFile TGroupFile::load(const QString& path, LoadStatus* status) {
 }
 
 qsizetype TGroupFile::indexOf(const QByteArray& group) const {
-    for (qsizetype i = 0; i < m_sections.size(); ++i) {
-        if (sameName(m_sections.at(i).name, group))
-            return i;
+    if (!m_indexValid) {
+        m_index.clear();
+        m_index.reserve(m_sections.size());
+        // Backwards, so that the first section of a name wins.
+        for (qsizetype i = m_sections.size() - 1; i >= 0; --i)
+            m_index.insert(foldedName(m_sections.at(i).name), i);
+        m_indexValid = true;
     }
-    return -1;
+    return m_index.value(foldedName(group), -1);
 }
 
 QList<QByteArray> TGroupFile::groupNames() const {
@@ -178,6 +219,7 @@ void TGroupFile::setMembersText(const QByteArray& group, const QByteArray& text)
     if (i < 0) {
         m_sections.append(TSection{group, {}});
         i = m_sections.size() - 1;
+        sectionsChanged();
     }
     auto& entries = m_sections[i].entries;
     for (auto& [k, v] : entries) {
@@ -198,6 +240,7 @@ bool TGroupFile::removeGroup(const QByteArray& group) {
     if (i < 0)
         return false;
     m_sections.removeAt(i);
+    sectionsChanged();
     return true;
 }
 

@@ -96,6 +96,7 @@ class TestGroups : public QObject {
     void reader_data();
     void reader();
     void lookups();
+    void foldedNamesCompareAsNames();
     void writer_data();
     void writer();
     void bomRoundTrip_data();
@@ -225,6 +226,28 @@ void TestGroups::lookups() {
     QVERIFY(file.members("Technik").isEmpty());
     // Names keep the letter case they were written with.
     QCOMPARE(file.groupNames(), QByteArrayList({"B\xdcRO", "Vertrieb"}));
+}
+
+// Lookups go by the folded name; it must tell names apart exactly as the
+// comparison of names does, for every pair of Windows-1252 letters.
+void TestGroups::foldedNamesCompareAsNames() {
+    for (int a = 1; a < 256; ++a) {
+        for (int b = 1; b < 256; ++b) {
+            const QByteArray x = "G" + QByteArray(1, char(a));
+            const QByteArray y = "g" + QByteArray(1, char(b));
+            if (TGroupFile::sameName(x, y) != (TGroupFile::foldedName(x) == TGroupFile::foldedName(y)))
+                QFAIL(qPrintable(QStringLiteral("bytes %1 and %2").arg(a).arg(b)));
+        }
+    }
+    // A repeated name, in another letter case, is dropped whole; the first wins.
+    TGroupFile file = TGroupFile::fromBytes("[\xc4rzte]\nMembers=A,\n[\xe4RZTE]\nMembers=B,\n[x]\n");
+    QCOMPARE(file.groupNames(), QByteArrayList({"\xc4rzte", "x"}));
+    QCOMPARE(file.members("\xe4rzte"), QByteArrayList({"A"}));
+    QVERIFY(file.removeGroup("X"));
+    QVERIFY(!file.contains("x"));
+    file.setMembersText("Neu", "C,");
+    QCOMPARE(file.members("NEU"), QByteArrayList({"C"}));
+    QCOMPARE(file.members("\xc4RZTE"), QByteArrayList({"A"}));
 }
 
 void TestGroups::writer_data() {

@@ -10,7 +10,7 @@ namespace FileReplace {
 // disk never leaves a truncated file. Every write goes straight to the system,
 // so that an error of any write, also of the last one, is seen before the
 // rename. Returns false on any failure; the old file is then whole and the new
-// one removed, and `reason` (when given) says why, in the system's words.
+// one removed, and `reason` (when given) says why in a short German text.
 bool write(const QString& path, const QByteArray& bytes, QString* reason = nullptr);
 
 // Removes the new files that a replace of `path` left behind when the program

@@ -268,3 +268,7 @@ QByteArray TGroupFile::toBytes() const {
 bool TGroupFile::save(const QString& path) const {
     return FileReplace::write(path, toBytes());
 }
+
+bool TGroupFile::save(const QString& path, QString* reason) const {
+    return FileReplace::write(path, toBytes(), reason);
+}

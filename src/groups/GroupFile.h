@@ -69,6 +69,8 @@ class TGroupFile {
     QByteArray toBytes() const;
     // Writes the written form through a new file renamed over the old one.
     bool save(const QString& path) const;
+    // The same; on failure `reason` receives a German text saying why.
+    bool save(const QString& path, QString* reason) const;
 
     // "PC1,PC2," for PC1 and PC2; empty for no names.
     static QByteArray memberListText(const QList<QByteArray>& names);

@@ -29,6 +29,8 @@ private Q_SLOTS:
     void fileReplaceKeepsOldFileOnFailure();
     void fileReplaceFailedLastWrite();
     void fileReplaceLeftovers();
+    void fileReplaceReason_data();
+    void fileReplaceReason();
     void appTitle_data();
     void appTitle();
 };
@@ -164,7 +166,7 @@ void TestCore::fileReplaceFailedLastWrite() {
     std::signal(SIGXFSZ, oldHandler);
 
     QVERIFY(!written);
-    QVERIFY(!reason.isEmpty());
+    QCOMPARE(reason, QStringLiteral("Die Datei ist zu groß für den Datenträger."));
     QCOMPARE(fileBytes(path), old);
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("PalaveroGroups.ini")});
 }
@@ -186,6 +188,31 @@ void TestCore::fileReplaceLeftovers() {
     expected.sort();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
     QCOMPARE(FileReplace::removeLeftovers(dir.filePath(QStringLiteral("missing/none.ini"))), 0);
+}
+
+void TestCore::fileReplaceReason_data() {
+    QTest::addColumn<QString>("relativePath");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder") << QStringLiteral("missing/store.ini")
+                                    << QStringLiteral("Der Ordner existiert nicht.");
+    QTest::newRow("a folder of that name") << QStringLiteral("folder")
+                                           << QStringLiteral("Unter diesem Namen besteht ein Ordner.");
+    QTest::newRow("a file as folder") << QStringLiteral("file/store.ini")
+                                      << QStringLiteral("Ein Teil des Pfades ist kein Ordner.");
+}
+
+void TestCore::fileReplaceReason() {
+    QFETCH(QString, relativePath);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    QVERIFY(FileReplace::write(dir.filePath(QStringLiteral("file")), "x"));
+    QString got = QStringLiteral("untouched");
+    QVERIFY(!FileReplace::write(dir.filePath(relativePath), "new", &got));
+    QCOMPARE(got, reason);
+    // Success leaves the reason alone.
+    QVERIFY(FileReplace::write(dir.filePath(QStringLiteral("ok.ini")), "new", &got));
+    QCOMPARE(got, reason);
 }
 
 void TestCore::appTitle_data() {

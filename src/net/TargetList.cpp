@@ -7,6 +7,10 @@
 
 namespace {
 
+// Up to this many removed runs and added entries are applied row by row; more
+// are applied in one pass as a reset of the model.
+constexpr qsizetype kRowByRowChanges = 16;
+
 // Folds each character as QString::compare(..., Qt::CaseInsensitive) does, so
 // that comparing keys exactly orders like that comparison, only faster.
 QString sortKey(const QString& display) {
@@ -39,16 +43,20 @@ int TTargetList::exactRow(const QByteArray& text) const {
     return locate(text, sortKey(Ansi::toUnicode(text))).row;
 }
 
+std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& text, const QByteArray& address) {
+    const QString display = Ansi::toUnicode(text);
+    auto entry = std::make_unique<Entry>(Entry{text, display, sortKey(display), {}});
+    entry->record.FIPAddress = address;
+    return entry;
+}
+
 bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& address) {
     if (name == FOwnName || FTexts.contains(name))
         return false;
-    const QString display = Ansi::toUnicode(name);
-    QString key = sortKey(display);
-    const Place place = locate(name, key);
+    auto entry = makeEntry(name, address);
+    const Place place = locate(name, entry->key);
     if (place.row >= 0)
         return false;
-    auto entry = std::make_unique<Entry>(Entry{name, display, std::move(key), {}});
-    entry->record.FIPAddress = address;
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
     FEntries.insert(FEntries.begin() + place.insertAt, std::move(entry));
     FTexts.insert(name);
@@ -72,6 +80,70 @@ void TTargetList::removeAt(int row) {
     FTexts.remove(FEntries[size_t(row)]->text);
     FEntries.erase(FEntries.begin() + row);
     endRemoveRows();
+}
+
+void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& inScope,
+                                 const QList<QByteArray>& texts) {
+    const QSet<QByteArray> wanted(texts.cbegin(), texts.cend());
+    // Stale rows as runs of neighbours [first, last].
+    QList<std::pair<int, int>> staleRuns;
+    for (int row = 0; row < count(); ++row) {
+        const QByteArray& text = FEntries[size_t(row)]->text;
+        if (!inScope(text) || wanted.contains(text))
+            continue;
+        if (!staleRuns.isEmpty() && staleRuns.last().second == row - 1)
+            staleRuns.last().second = row;
+        else
+            staleRuns.append({row, row});
+    }
+    QList<QByteArray> missing;
+    QSet<QByteArray> seen;
+    for (const QByteArray& text : texts) {
+        if (text != FOwnName && !FTexts.contains(text) && !seen.contains(text)) {
+            seen.insert(text);
+            missing.append(text);
+        }
+    }
+    if (staleRuns.size() + missing.size() <= kRowByRowChanges) {
+        for (auto run = staleRuns.crbegin(); run != staleRuns.crend(); ++run) {
+            beginRemoveRows(QModelIndex(), run->first, run->second);
+            for (int row = run->first; row <= run->second; ++row)
+                FTexts.remove(FEntries[size_t(row)]->text);
+            FEntries.erase(FEntries.begin() + run->first, FEntries.begin() + run->second + 1);
+            endRemoveRows();
+        }
+        for (const QByteArray& text : missing)
+            AddRemoteComputer(text, QByteArray());
+        return;
+    }
+    std::vector<std::unique_ptr<Entry>> kept;
+    kept.reserve(FEntries.size());
+    for (auto& entry : FEntries) {
+        if (!inScope(entry->text) || wanted.contains(entry->text))
+            kept.push_back(std::move(entry));
+    }
+    std::vector<std::unique_ptr<Entry>> added;
+    added.reserve(size_t(missing.size()));
+    for (const QByteArray& text : missing)
+        added.push_back(makeEntry(text, QByteArray()));
+    rebuildAll(std::move(kept), std::move(added));
+}
+
+void TTargetList::rebuildAll(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added) {
+    // New entries go after listed ones with the same sort key, and among
+    // themselves in the order given: the order of adding them one by one.
+    const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) { return a->key < b->key; };
+    std::stable_sort(added.begin(), added.end(), byKey);
+    beginResetModel();
+    FEntries.clear();
+    FEntries.reserve(kept.size() + added.size());
+    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
+               std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
+               std::back_inserter(FEntries), byKey);
+    FTexts.clear();
+    for (const auto& entry : FEntries)
+        FTexts.insert(entry->text);
+    endResetModel();
 }
 
 int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {

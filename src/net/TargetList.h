@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,6 +35,13 @@ public:
     bool RemoveRemoteComputer(const QByteArray& name);
     // Removes the entry at the row (for example a stale group entry).
     void removeAt(int row);
+    // Makes the entries for which `inScope` holds exactly `texts` (for example
+    // the group entries and the groups of the file): entries in scope that are
+    // not among the texts are removed, texts that are not listed are added in
+    // their order with an empty address, as AddRemoteComputer adds them;
+    // entries out of scope stay. Linear in the size of the list: a few changes
+    // are made row by row, many at once as a reset of the model.
+    void replaceEntries(const std::function<bool(const QByteArray&)>& inScope, const QList<QByteArray>& texts);
 
     // The first entry, in display order, whose text equals the given text
     // under the given case rule; null if there is none.
@@ -62,6 +70,8 @@ private:
     };
     Place locate(const QByteArray& text, const QString& key) const;
     int exactRow(const QByteArray& text) const;
+    static std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address);
+    void rebuildAll(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
 
     QByteArray FOwnName;
     std::vector<std::unique_ptr<Entry>> FEntries; // by pointer: cheap to shift on insert

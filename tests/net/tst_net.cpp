@@ -171,6 +171,8 @@ class TestNet : public QObject {
     void targetLookup();
     void targetModel();
     void targetLogsRemoteAddress();
+    void targetReplaceEntries_data();
+    void targetReplaceEntries();
 
     // Presence
     void connectIsAnsweredWithOneRefresh();
@@ -798,6 +800,75 @@ void TestNet::targetModel() {
     QVERIFY(!list.data(list.index(2), Qt::DecorationRole).isValid());
     list.RemoveRemoteComputer("b");
     QCOMPARE(list.rowCount(), 2);
+}
+
+void TestNet::targetReplaceEntries_data() {
+    QTest::addColumn<QList<QByteArray>>("listed");
+    QTest::addColumn<QList<QByteArray>>("wanted");
+    QTest::addColumn<QList<QByteArray>>("result");
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("stale removed, new added")
+        << QList<QByteArray>{"<Alt>", "PC1", "<Team>", "Vertrieb"} << QList<QByteArray>{"<Team>", "<Neu>"}
+        << QList<QByteArray>{"<Neu>", "<Team>", "PC1", "Vertrieb"} << false;
+    QTest::newRow("no groups left") << QList<QByteArray>{"<A>", "<B>", "PC1"} << QList<QByteArray>{}
+                                    << QList<QByteArray>{"PC1"} << false;
+    QTest::newRow("group and computer of one name")
+        << QList<QByteArray>{"Vertrieb", "<Vertrieb>"} << QList<QByteArray>{"<Vertrieb>", "<vertrieb>"}
+        << QList<QByteArray>{"<Vertrieb>", "<vertrieb>", "Vertrieb"} << false;
+    QTest::newRow("own name and repeats") << QList<QByteArray>{"PC1"} << QList<QByteArray>{"<A>", "ME", "<A>"}
+                                          << QList<QByteArray>{"<A>", "PC1"} << false;
+
+    // Every other group goes and as many come: too many for row by row.
+    QList<QByteArray> listed{"PC-0", "<0>", "PC-z"};
+    QList<QByteArray> wanted;
+    QList<QByteArray> result{"PC-0", "<0>", "PC-z"};
+    for (int i = 1; i <= 40; ++i) {
+        const QByteArray name = QByteArray::number(i);
+        listed << '<' + name + '>';
+        if (i % 2 == 0)
+            wanted << '<' + name + '>';
+        wanted << "<n" + name + '>';
+    }
+    result += wanted;
+    wanted << "<0>";
+    std::sort(result.begin(), result.end(), [](const QByteArray& a, const QByteArray& b) {
+        return QString::fromLatin1(a).toCaseFolded() < QString::fromLatin1(b).toCaseFolded();
+    });
+    QTest::newRow("many changes at once") << listed << wanted << result << true;
+}
+
+void TestNet::targetReplaceEntries() {
+    QFETCH(QList<QByteArray>, listed);
+    QFETCH(QList<QByteArray>, wanted);
+    QFETCH(QList<QByteArray>, result);
+    QFETCH(bool, reset);
+    const auto isGroup = [](const QByteArray& text) { return text.startsWith('<'); };
+    TTargetList list("ME");
+    for (const QByteArray& text : listed)
+        list.AddRemoteComputer(text, isGroup(text) ? QByteArray() : "10.0.0." + QByteArray::number(text.size()));
+    QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy resets(&list, &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&list, &QAbstractItemModel::rowsRemoved);
+
+    list.replaceEntries(isGroup, wanted);
+    QCOMPARE(list.texts(), result);
+    QCOMPARE(resets.count(), reset ? 1 : 0);
+    // Computers keep their records; groups have none; every text is found.
+    for (const QByteArray& text : result) {
+        const TPalaveroRemoteData* data = list.find(text, Qt::CaseSensitive);
+        QVERIFY2(data, text.constData());
+        QCOMPARE(data->FIPAddress,
+                 isGroup(text) ? QByteArray() : "10.0.0." + QByteArray::number(text.size()));
+    }
+    // Again with the same texts: nothing changes.
+    removed.clear();
+    resets.clear();
+    list.replaceEntries(isGroup, wanted);
+    QCOMPARE(list.texts(), result);
+    QCOMPARE(removed.count() + resets.count(), 0);
+    // What was removed can be added again.
+    if (list.RemoveRemoteComputer(result.first()))
+        QVERIFY(list.AddRemoteComputer(result.first(), QByteArray()));
 }
 
 void TestNet::targetLogsRemoteAddress() {

@@ -8,6 +8,7 @@
 #include "app/TargetCombo.h"
 #include "app/TrayViews.h"
 #include "core/Ansi.h"
+#include "core/SwissGerman.h"
 #include "groups/FormGroups.h"
 #include "groups/GroupDistribution.h"
 #include "info/FormKVInfo.h"
@@ -15,6 +16,7 @@
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
 #include "net/Presence.h"
+#include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
@@ -85,6 +87,7 @@ void TFormMain::connectControls() {
     connect(Einstellungen1, &QAction::triggered, this, &TFormMain::Einstellungen1Click);
     connect(Einstellungen2, &QAction::triggered, this, &TFormMain::Einstellungen2Click);
     connect(Info1, &QAction::triggered, this, &TFormMain::Info1Click);
+    connect(MenuItemGroups, &QAction::triggered, this, &TFormMain::MenuItemGroupsClick);
     connect(Beenden1, &QAction::triggered, this, &TFormMain::Beenden1Click);
     connect(EingegangeneNachrichten1, &QAction::triggered, this, &TFormMain::EingegangeneNachrichten1Click);
     connect(EingegangeneNachrichten2, &QAction::triggered, this, &TFormMain::EingegangeneNachrichten1Click);
@@ -98,9 +101,7 @@ void TFormMain::FormCreate() {
     LabelVersion->setText(QStringLiteral("Version ") + version + QStringLiteral(" (UDP Port ") +
                           QString::number(FPort) + QLatin1Char(')'));
     PanelBottom->resizePlaced(LabelVersion, LabelVersion->sizeHint());
-    const QLocale locale = FPlatform.systemInfo->systemLocale();
-    if (locale.language() == QLocale::German &&
-        (locale.territory() == QLocale::Switzerland || locale.territory() == QLocale::Liechtenstein))
+    if (isSwissGerman(FPlatform.systemInfo->systemLocale()))
         BitBtnHide->setText(QStringLiteral("Schliessen"));
 }
 
@@ -203,6 +204,11 @@ void TFormMain::Einstellungen2Click() {
 void TFormMain::Info1Click() {
     if (FAbout)
         FAbout->ShowInfo();
+}
+
+void TFormMain::MenuItemGroupsClick() {
+    if (FGroupEditor)
+        FGroupEditor->MenuItemGroupsClick(groups(), targetList().texts());
 }
 
 void TFormMain::EingegangeneNachrichten1Click() {

@@ -55,6 +55,7 @@ public:
     void Einstellungen1Click();
     void Einstellungen2Click();
     void Info1Click();
+    void MenuItemGroupsClick();
     void EingegangeneNachrichten1Click();
     void UpdateMinHeight();
     void appendDroppedFiles(const QStringList& paths);

@@ -167,7 +167,6 @@ void TFormMainUi::setupMenus(QWidget* form) {
     PopupMenuTray->addSeparator();
     extbausteine1 = action(PopupMenuTray, "extbausteine1", QStringLiteral("Textbausteine"));
     MenuItemGroups = action(PopupMenuTray, "MenuItemGroups", QStringLiteral("Gruppen"));
-    MenuItemGroups->setVisible(false);
     PopupMenuTray->addSeparator();
     Einstellungen1 = action(PopupMenuTray, "Einstellungen1", QStringLiteral("Einstellungen"));
     Anmelden1 = action(PopupMenuTray, "Anmelden1", QStringLiteral("Anmelden"));

@@ -39,7 +39,7 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform) {
     };
     groups = std::make_unique<TGroupDistribution>(
         c.computerName, sendDatagram,
-        [this](const QByteArray& text, const QByteArray& address) { targetList->AddRemoteComputer(text, address); },
+        [this](const QList<QByteArray>& entries) { targetList->replaceEntries(isGroupEntry, entries); },
         c.boxes);
     log = std::make_unique<TMessageLog>(
         c.settings, c.boxes, *c.platform.desktop,

@@ -52,8 +52,7 @@ int main(int argc, char** argv) {
         TFormMain formMain(*platform, boxes, commandLine);
         TFormOptions formOptions(*platform->autostart, boxes, platform->systemInfo->executablePath());
         TFormTextbausteine formTextbausteine;
-        TFormGroups formGroups;
-        TFormNewGroup formNewGroup;
+        TFormGroups formGroups(boxes, platform->systemInfo->systemLocale(), &formMain); // with its name prompt
         TFormKVInfo formKVInfo(*platform->desktop, &formMain);
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
 

@@ -4,14 +4,12 @@
 #include "groups/GroupOps.h"
 #include "platform/MessageBoxes.h"
 
-#include <QDir>
-
 #include <utility>
 
 TGroupDistribution::TGroupDistribution(QByteArray computerName, SendDatagramFn sendDatagram,
-                                       AddRemoteComputerFn addRemoteComputer, IMessageBoxes& boxes)
+                                       SetGroupEntriesFn setGroupEntries, IMessageBoxes& boxes)
     : m_computerName(std::move(computerName)), m_sendDatagram(std::move(sendDatagram)),
-      m_addRemoteComputer(std::move(addRemoteComputer)), m_boxes(boxes) {}
+      m_setGroupEntries(std::move(setGroupEntries)), m_boxes(boxes) {}
 
 QByteArray TGroupDistribution::groupsDatagram(const QByteArray& computerName, const QByteArray& payload) {
     return computerName + ':' + kGroupsKeyword + payload;
@@ -26,17 +24,15 @@ void TGroupDistribution::RebuildTargetList() {
     TGroupFile::LoadStatus status = TGroupFile::LoadStatus::Missing;
     const TGroupFile file = TGroupFile::load(m_groupsFile, &status);
     if (status == TGroupFile::LoadStatus::Unreadable) {
-        m_boxes.show(QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") +
-                         QDir::toNativeSeparators(m_groupsFile),
-                     IMessageBoxes::Icon::Error);
+        m_boxes.show(groupFileUnreadableText(m_groupsFile), IMessageBoxes::Icon::Error);
         return;
     }
-    if (!m_addRemoteComputer)
+    if (!m_setGroupEntries)
         return;
-    // A local copy: adding an entry may let pending events run.
-    const QList<QByteArray> names = file.groupNames();
-    for (const QByteArray& name : names)
-        m_addRemoteComputer(groupEntryText(name), QByteArray());
+    QList<QByteArray> entries = file.groupNames();
+    for (QByteArray& entry : entries)
+        entry = groupEntryText(entry);
+    m_setGroupEntries(entries);
 }
 
 void TGroupDistribution::onGroupsReceived(const QByteArray& payload) {

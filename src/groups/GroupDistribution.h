@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -10,15 +11,18 @@ class IMessageBoxes;
 // The main window's side of the groups: group entries of the target list, and
 // the distribution of the group file to all peers in one GROUPS datagram.
 // The target list and the UDP endpoint are reached through the callbacks.
+// The group entries of the target list are kept exactly the groups of the
+// file: entries of groups that were deleted, renamed or not received again go.
 class TGroupDistribution {
   public:
     // SendDatagram(host, datagram text): "*" broadcasts; returns success.
     using SendDatagramFn = std::function<bool(const QByteArray& host, const QByteArray& text)>;
-    // AddRemoteComputer(entry text, address): adds a target-list entry unless present.
-    using AddRemoteComputerFn = std::function<void(const QByteArray& text, const QByteArray& address)>;
+    // Makes the group entries of the target list exactly these entry texts
+    // ("<" + name + ">", in file order), each with an empty address.
+    using SetGroupEntriesFn = std::function<void(const QList<QByteArray>& entryTexts)>;
 
-    TGroupDistribution(QByteArray computerName, SendDatagramFn sendDatagram,
-                       AddRemoteComputerFn addRemoteComputer, IMessageBoxes& boxes);
+    TGroupDistribution(QByteArray computerName, SendDatagramFn sendDatagram, SetGroupEntriesFn setGroupEntries,
+                       IMessageBoxes& boxes);
 
     void setGroupsFile(const QString& path) { m_groupsFile = path; }
     QString groupsFile() const { return m_groupsFile; }
@@ -30,9 +34,9 @@ class TGroupDistribution {
 
     // Broadcasts the group file in one GROUPS datagram; the result of SendDatagram.
     bool SendGroups();
-    // Adds "<" + name + ">" with an empty address for every group of the file,
-    // in file order. Removes nothing. A file that exists but cannot be read is
-    // reported in a message box and adds nothing.
+    // Makes the group entries of the target list "<" + name + ">" for every
+    // group of the file, in file order: stale entries go. A file that exists but
+    // cannot be read is reported in a message box and changes nothing.
     void RebuildTargetList();
     // A received GROUPS payload: an empty one is ignored; otherwise it replaces
     // the group file and the target list is rebuilt.
@@ -41,7 +45,7 @@ class TGroupDistribution {
   private:
     QByteArray m_computerName;
     SendDatagramFn m_sendDatagram;
-    AddRemoteComputerFn m_addRemoteComputer;
+    SetGroupEntriesFn m_setGroupEntries;
     IMessageBoxes& m_boxes;
     QString m_groupsFile;
 };

@@ -4,6 +4,7 @@
 #include "core/TextUtil.h"
 #include "groups/GroupFile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -45,4 +46,8 @@ bool isGroupEntry(const QByteArray& text) {
 
 QByteArray groupEntryText(const QByteArray& groupName) {
     return '<' + groupName + '>';
+}
+
+QString groupFileUnreadableText(const QString& groupsFile) {
+    return QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + QDir::toNativeSeparators(groupsFile);
 }

@@ -31,3 +31,6 @@ std::optional<QByteArray> groupMembersText(const QString& groupsFile, const QByt
 bool isGroupEntry(const QByteArray& text);
 // The target-list entry of a group: "<" + name + ">".
 QByteArray groupEntryText(const QByteArray& groupName);
+
+// The message for a group file that exists but cannot be read.
+QString groupFileUnreadableText(const QString& groupsFile);

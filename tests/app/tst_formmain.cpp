@@ -241,7 +241,7 @@ void TestFormMain::menus() {
     Fixture f;
     QCOMPARE(captions(f.form->PopupMenuTray),
              (QStringList{"Nachricht schreiben", "Nachricht erneut senden", "-", "Eingegangene Nachrichten", "-",
-                          "History", "History löschen", "-", "Textbausteine", "Gruppen (hidden)", "-",
+                          "History", "History löschen", "-", "Textbausteine", "Gruppen", "-",
                           "Einstellungen", "Anmelden", "-", "Info", "-", "Beenden"}));
     QCOMPARE(captions(f.form->PopupMenuPanel),
              (QStringList{"Eingegangene Nachrichten", "-", "History", "History löschen", "-", "Einstellungen",

@@ -1,3 +1,4 @@
+#include "GroupPeer.h"
 #include "common/Fakes.h"
 #include "common/TestMain.h"
 
@@ -30,60 +31,7 @@ QByteArray utf16(const QString& text, QStringEncoder::Encoding enc) {
     return encoder(text);
 }
 
-QByteArray fileBytes(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<unreadable>");
-    return f.readAll();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
-}
-
-// A target list as the presence subsystem keeps it: an entry is added unless
-// one with exactly the same text is there; nothing is ever removed here.
-struct TTargetList {
-    QList<std::pair<QByteArray, QByteArray>> entries;
-    QByteArray ownName = "PC-TEST";
-    void add(const QByteArray& text, const QByteArray& address) {
-        if (text == ownName)
-            return;
-        for (const auto& e : entries) {
-            if (e.first == text)
-                return;
-        }
-        entries.append({text, address});
-    }
-    QByteArrayList texts() const {
-        QByteArrayList out;
-        for (const auto& e : entries)
-            out << e.first;
-        return out;
-    }
-};
-
-// One computer's groups side, wired to a recorded endpoint and a target list.
-struct TPeer {
-    explicit TPeer(const QString& dir, const QByteArray& name = "PC-TEST")
-        : groups(
-              name,
-              [this](const QByteArray& host, const QByteArray& text) {
-                  sent.append({host, text});
-                  return sendResult;
-              },
-              [this](const QByteArray& text, const QByteArray& address) { targets.add(text, address); },
-              boxes) {
-        targets.ownName = name;
-        groups.setGroupsFile(QDir(dir).filePath(QStringLiteral("PalaveroGroups.ini")));
-    }
-    TFakeMessageBoxes boxes;
-    TTargetList targets;
-    QList<std::pair<QByteArray, QByteArray>> sent;
-    bool sendResult = true;
-    TGroupDistribution groups;
-};
+using TPeer = TGroupPeer;
 
 const QByteArray kVertriebWritten = "[Vertrieb]\r\nMembers=PC1,PC2,\r\n\r\n";
 const QByteArray kVertriebSent = "[Vertrieb]\nMembers=PC1,PC2,\n\n";
@@ -119,7 +67,6 @@ class TestGroups : public QObject {
     void rebuildTargetList();
     void rebuildTargetListUnreadableFile();
     void receiveGroups();
-    void receiveWhileAddingEntries();
     void distributionRoundTrip();
 };
 
@@ -508,26 +455,24 @@ void TestGroups::sendGroups() {
 void TestGroups::rebuildTargetList() {
     QTemporaryDir dir;
     TPeer peer(dir.path());
-    peer.targets.add("<Alt>", "");
-    peer.targets.add("Vertrieb", "10.0.0.7");
-    // Missing file: nothing added, nothing shown.
+    peer.targets.AddRemoteComputer("<Alt>", "");
+    peer.targets.AddRemoteComputer("Vertrieb", "10.0.0.7");
+    // Missing file: no groups, so no group entries; computers stay.
     peer.groups.RebuildTargetList();
-    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>", "Vertrieb"}));
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"Vertrieb"}));
 
     QVERIFY(writeBytes(peer.groups.groupsFile(),
                        "[Zeta]\r\nMembers=A,\r\n\r\n[Vertrieb]\r\nMembers=PC1,\r\n\r\n[Alpha]\r\n\r\n"));
     peer.groups.RebuildTargetList();
-    // File order, group and computer of the same name side by side, the old entry stays.
-    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>", "Vertrieb", "<Zeta>", "<Vertrieb>", "<Alpha>"}));
-    for (const auto& e : peer.targets.entries) {
-        if (::isGroupEntry(e.first))
-            QCOMPARE(e.second, QByteArray());
-    }
-    // Again: nothing twice, nothing removed even when the file shrinks.
+    // A group and a computer of the same name side by side.
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alpha>", "<Vertrieb>", "<Zeta>", "Vertrieb"}));
+    for (const QByteArray& text : peer.targets.texts())
+        QCOMPARE(peer.targets.find(text, Qt::CaseSensitive)->FIPAddress,
+                 ::isGroupEntry(text) ? QByteArray() : QByteArray("10.0.0.7"));
+    // The file shrinks: the entries of the groups that went go too.
     QVERIFY(writeBytes(peer.groups.groupsFile(), "[Neu]\r\nMembers=X,\r\n\r\n"));
     peer.groups.RebuildTargetList();
-    QCOMPARE(peer.targets.texts(),
-             QByteArrayList({"<Alt>", "Vertrieb", "<Zeta>", "<Vertrieb>", "<Alpha>", "<Neu>"}));
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Neu>", "Vertrieb"}));
     QVERIFY(peer.boxes.boxes.isEmpty());
     QVERIFY(peer.sent.isEmpty());
 }
@@ -535,16 +480,18 @@ void TestGroups::rebuildTargetList() {
 void TestGroups::rebuildTargetListUnreadableFile() {
     QTemporaryDir dir;
     TPeer peer(dir.path());
+    peer.targets.AddRemoteComputer("<Alt>", "");
     QVERIFY(QDir().mkpath(peer.groups.groupsFile()));
     peer.groups.RebuildTargetList();
-    QVERIFY(peer.targets.entries.isEmpty());
+    // Nothing is known of the file, so the entries stay as they are.
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>"}));
     QCOMPARE(peer.boxes.boxes.size(), 1);
     QCOMPARE(peer.boxes.boxes.at(0).text,
              QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + peer.groups.groupsFile());
     QCOMPARE(peer.boxes.boxes.at(0).icon, IMessageBoxes::Icon::Error);
     // A distribution cannot replace it either, and does not crash.
     peer.groups.onGroupsReceived(kVertriebSent);
-    QVERIFY(peer.targets.entries.isEmpty());
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>"}));
     QCOMPARE(peer.boxes.boxes.size(), 2);
 }
 
@@ -559,35 +506,14 @@ void TestGroups::receiveGroups() {
     peer.groups.onGroupsReceived(QByteArray());
     QCOMPARE(fileBytes(peer.groups.groupsFile()), QByteArray("[Lokal]\r\nMembers=L1,\r\n\r\n"));
 
-    // A payload replaces the file silently; the local-only entry stays listed.
+    // A payload replaces the file silently; the entry of the group that only
+    // this computer had goes with it.
     peer.groups.onGroupsReceived(kVertriebSent);
     QCOMPARE(fileBytes(peer.groups.groupsFile()), kVertriebSent);
-    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Lokal>", "<Vertrieb>"}));
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Vertrieb>"}));
     QVERIFY(peer.boxes.boxes.isEmpty());
     QVERIFY(peer.sent.isEmpty());
     QCOMPARE(::groupMembersText(peer.groups.groupsFile(), "Lokal"), std::optional<QByteArray>(""));
-}
-
-void TestGroups::receiveWhileAddingEntries() {
-    // Adding an entry may let pending events run, and with them the next GROUPS
-    // datagram: the rebuild in progress must finish on its own copy.
-    QTemporaryDir dir;
-    TPeer peer(dir.path());
-    QVERIFY(writeBytes(peer.groups.groupsFile(), "[A]\n[B]\n[C]\n"));
-    int depth = 0;
-    QByteArrayList added;
-    TGroupDistribution groups(
-        "PC-TEST", [](const QByteArray&, const QByteArray&) { return true; },
-        [&](const QByteArray& text, const QByteArray&) {
-            added << text;
-            if (depth++ == 0)
-                groups.onGroupsReceived("[X]\n");
-        },
-        peer.boxes);
-    groups.setGroupsFile(peer.groups.groupsFile());
-    groups.RebuildTargetList();
-    QCOMPARE(added, QByteArrayList({"<A>", "<X>", "<B>", "<C>"}));
-    QCOMPARE(fileBytes(groups.groupsFile()), QByteArray("[X]\n"));
 }
 
 void TestGroups::distributionRoundTrip() {

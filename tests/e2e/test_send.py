@@ -331,8 +331,9 @@ class GroupDistributionTest(LanTestCase):
         self.sync(self.inst, self.probe)
         self.assertEqual(read_bytes(self.groups), payload)
         self.assertIn("palavero.targets: target added: <Vertrieb> ", self.inst.lines)
-        # Nothing leaves the target list: the group the file no longer has stays.
-        self.assertEqual(self.inst.count("target removed"), 0, self.inst.log_tail())
+        # The group entries are those of the new file: the group it no longer has goes.
+        self.assertEqual(self.inst.count("target removed"), 1, self.inst.log_tail())
+        self.assertEqual(self.inst.count("palavero.targets: target removed: <Einkauf>"), 1, self.inst.log_tail())
 
 
 def wait_true(predicate, what, timeout=lan.DEFAULT_TIMEOUT):

@@ -157,8 +157,8 @@ TFormGroups::TFormGroups(IMessageBoxes& boxes, const QLocale& systemLocale, QWid
     setObjectName(QStringLiteral("FormGroups"));
     setWindowTitle(QStringLiteral("Gruppen"));
     // A close box only; above the main window, which stays on top.
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::WindowStaysOnTopHint);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     setFont(dialogFont());
     createControls();
     // The designed minimum of 500 by 250 pixels is the outer size; the client

@@ -3,38 +3,22 @@
 #include "core/Ansi.h"
 #include "net/Datagram.h"
 
+#include "net/NetLog.h"
+
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QScopedValueRollback>
-#include <QUdpSocket>
 
 #include <algorithm>
-
-#include <cerrno>
-
-#include <sys/socket.h>
 
 namespace {
 
 const QString kLimitedBroadcast = QStringLiteral("255.255.255.255");
-// Asked of the kernel so that a burst of presence answers is not dropped; the
-// kernel may grant less.
+// Asked of the kernel so that a burst of presence answers is not dropped
+// before the reader takes it; the kernel may grant less.
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 // How long the local address list of the own-datagram filter is reused.
 constexpr qint64 kLocalAddressAgeMs = 1000;
-
-void enlargeReceiveBuffer(QUdpSocket& socket) {
-    const auto fd = socket.socketDescriptor();
-    if (fd < 0)
-        return;
-    const int size = kReceiveBuffer;
-#ifdef SO_RCVBUFFORCE
-    // Beyond the system limit; allowed with CAP_NET_ADMIN only.
-    if (::setsockopt(int(fd), SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) == 0)
-        return;
-#endif
-    ::setsockopt(int(fd), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-}
 
 bool isDottedIPv4(const QByteArray& host) {
     if (host.count('.') != 3)
@@ -47,7 +31,10 @@ bool isDottedIPv4(const QByteArray& host) {
 } // namespace
 
 TUdpEndpoint::TUdpEndpoint(INetworkInfo& net, IMessageBoxes& boxes, QObject* parent)
-    : QObject(parent), FNet(net), FBoxes(boxes), FReadBuffer(Datagram::kBufferSize + 1, Qt::Uninitialized) {}
+    : QObject(parent), FNet(net), FBoxes(boxes) {
+    // Queued: the readers append on their own threads.
+    connect(&FQueue, &TDatagramQueue::arrived, this, &TUdpEndpoint::drain, Qt::QueuedConnection);
+}
 
 TUdpEndpoint::~TUdpEndpoint() {
     close();
@@ -58,22 +45,13 @@ void TUdpEndpoint::configure(quint16 port) {
     FReadHandler = true;
 }
 
-QUdpSocket* TUdpEndpoint::bindSocket(const QHostAddress& any) {
-    auto* socket = new QUdpSocket(this);
-    // DontShareAddress alone: no SO_REUSEADDR, so no other socket can take the port.
-    if (!socket->bind(any, FPort, QAbstractSocket::DontShareAddress)) {
-        delete socket;
-        return nullptr;
-    }
-    const auto fd = socket->socketDescriptor();
-    const int on = 1;
-    ::setsockopt(int(fd), SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
-    enlargeReceiveBuffer(*socket);
-    connect(socket, &QUdpSocket::readyRead, this, [this, socket] {
-        readSocket(socket);
-        drain();
-    });
-    return socket;
+std::unique_ptr<IDatagramSocket> TUdpEndpoint::bindSocket(QHostAddress::SpecialAddress any) {
+    TDatagramSocketOptions options;
+    options.any = any;
+    options.port = FPort;
+    options.maxSize = int(Datagram::kBufferSize);
+    options.receiveBuffer = kReceiveBuffer;
+    return OpenDatagramSocket(options, FQueue);
 }
 
 bool TUdpEndpoint::open() {
@@ -86,35 +64,22 @@ bool TUdpEndpoint::open() {
     // Without IPv6 on the system this binding fails; the endpoint works on IPv4.
     FSocket6 = bindSocket(QHostAddress::AnyIPv6);
     FLocalCacheAge.invalidate();
-    // Datagrams that arrived between the binding and now are announced by readyRead.
     return true;
 }
 
 void TUdpEndpoint::close() {
-    for (QPointer<QUdpSocket>* socket : {&FSocket4, &FSocket6}) {
-        if (QUdpSocket* s = socket->data()) {
-            s->disconnect(this);
-            s->close();
-            // It may be the one whose readyRead is on the stack.
-            s->deleteLater();
-        }
-        *socket = nullptr;
-    }
+    // The readers have ended when the sockets are gone; nothing is queued after this.
+    FSocket4.reset();
+    FSocket6.reset();
     FQueue.clear();
 }
 
 bool TUdpEndpoint::isOpen() const {
-    return FSocket4 && FSocket4->state() == QAbstractSocket::BoundState;
+    return FSocket4 != nullptr;
 }
 
 int TUdpEndpoint::receiveBufferSize() const {
-    if (!isOpen())
-        return 0;
-    int size = 0;
-    socklen_t length = sizeof size;
-    if (::getsockopt(int(FSocket4->socketDescriptor()), SOL_SOCKET, SO_RCVBUF, &size, &length) != 0)
-        return 0;
-    return size;
+    return FSocket4 ? FSocket4->receiveBufferSize() : 0;
 }
 
 QStringList TUdpEndpoint::BroadcastAddresses(const QList<TInterfaceAddress>& local) {
@@ -191,7 +156,7 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
                 ok = false;
                 break;
             }
-            if (FSocket4->writeDatagram(wire, QHostAddress(target), port) != wire.size())
+            if (!FSocket4->send(wire, QHostAddress(target), port))
                 ok = false;
             QCoreApplication::processEvents();
         }
@@ -202,68 +167,32 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     if (!resolve(host, address) || !isOpen())
         return false;
     const QByteArray wire = Ansi::toWireUnicast(text);
-    return FSocket4->writeDatagram(wire, address, port) == wire.size();
-}
-
-void TUdpEndpoint::accept(qint64 n, const QHostAddress& sender) {
-    // Errors, empty datagrams and datagrams longer than the buffer are dropped;
-    // with the form defaults (no read handler) everything is dropped unseen.
-    if (n <= 0 || n > Datagram::kBufferSize || !FReadHandler)
-        return;
-    FQueue.enqueue({QByteArray(FReadBuffer.constData(), n), sender});
-}
-
-void TUdpEndpoint::readSocket(QUdpSocket* socket) {
-    if (!socket)
-        return;
-    const int fd = int(socket->socketDescriptor());
-    for (;;) {
-        // Straight from the socket: one system call per datagram.
-        for (;;) {
-            sockaddr_storage from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = ::recvfrom(fd, FReadBuffer.data(), size_t(FReadBuffer.size()), MSG_DONTWAIT,
-                                         reinterpret_cast<sockaddr*>(&from), &length);
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                break; // nothing more (or a pending error, which Qt's read below clears)
-            }
-            accept(n, QHostAddress(reinterpret_cast<const sockaddr*>(&from)));
-        }
-        // Qt announces the next datagram only after a read through it; that read
-        // finds nothing (a temporary error) unless a datagram has just arrived.
-        QHostAddress sender;
-        const qint64 n = socket->readDatagram(FReadBuffer.data(), FReadBuffer.size(), &sender);
-        if (n < 0 && (socket->error() == QAbstractSocket::TemporaryError || !socket->hasPendingDatagrams()))
-            break;
-        accept(n, sender);
-    }
-}
-
-void TUdpEndpoint::readPending() {
-    readSocket(FSocket4);
-    readSocket(FSocket6);
+    return FSocket4->send(wire, address, port);
 }
 
 void TUdpEndpoint::drain() {
-    // A handler that lets events run may get here again: then the datagrams are
-    // only queued, and the outer loop hands them on in order.
+    // A handler that lets events run may get here again: then the datagrams stay
+    // queued, and the outer loop hands them on in order.
     if (FDraining)
         return;
-    // The endpoint must not be deleted from inside datagramReceived (deleteLater).
     QScopedValueRollback guard(FDraining, true);
-    for (;;) {
-        if (FQueue.isEmpty()) {
-            // A socket whose readyRead is already on the stack does not announce
-            // new datagrams again; look for them here.
-            readPending();
-            if (FQueue.isEmpty())
-                break;
-        }
-        const Pending next = FQueue.dequeue();
-        MyIdUDPServer1UDPRead(next.bytes, next.sender);
+    TReceivedDatagram next;
+    while (FQueue.take(next)) {
+        // With the form defaults (no read handler) datagrams are dropped unseen.
+        if (FReadHandler)
+            MyIdUDPServer1UDPRead(next.bytes, next.sender);
     }
+    reportDropped();
+}
+
+void TUdpEndpoint::reportDropped() {
+    const quint64 dropped = FQueue.dropped();
+    if (dropped == FReportedDrops)
+        return;
+    qCWarning(lcPalaveroNet).nospace() << "receive queue full (" << FQueue.limit() / (1024 * 1024) << " MiB): "
+                                       << dropped - FReportedDrops << " datagrams dropped, " << dropped
+                                       << " in all";
+    FReportedDrops = dropped;
 }
 
 void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/DatagramQueue.h"
+#include "platform/DatagramSocket.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NetworkInfo.h"
 
@@ -7,16 +9,16 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
-#include <QPointer>
-#include <QQueue>
 #include <QStringList>
 
-class QUdpSocket;
+#include <memory>
 
 // The program's one UDP port: receives on IPv4 (and IPv6 where the system has
 // it), sends through the IPv4 socket, by unicast or by broadcast to every local
-// network. Received datagrams reach datagramReceived() on the GUI thread one at
-// a time in arrival order, also when a receiver lets pending events run.
+// network. A reader per socket moves datagrams into a queue in user space as
+// they arrive (bounded by memory; what overflows is counted and logged to
+// palavero.net); they reach datagramReceived() on the GUI thread one at a time
+// in arrival order, also when a receiver lets pending events run.
 class TUdpEndpoint : public QObject {
     Q_OBJECT
   public:
@@ -51,6 +53,9 @@ class TUdpEndpoint : public QObject {
 
     // The kernel receive buffer of the IPv4 socket in bytes (0 when closed).
     int receiveBufferSize() const;
+    // Datagrams that waited for the GUI thread, and those dropped because the
+    // queue was full (since the endpoint was made).
+    const TDatagramQueue& queue() const { return FQueue; }
 
     // The directed broadcast address of each local network, sorted as text, each
     // once; 255.255.255.255 when there is no address. /31 and /32 networks have no
@@ -66,15 +71,9 @@ class TUdpEndpoint : public QObject {
     void datagramReceived(const QByteArray& text);
 
   private:
-    struct Pending {
-        QByteArray bytes;
-        QHostAddress sender;
-    };
-    QUdpSocket* bindSocket(const QHostAddress& any);
-    void readPending();
-    void readSocket(QUdpSocket* socket);
-    void accept(qint64 size, const QHostAddress& sender);
+    std::unique_ptr<IDatagramSocket> bindSocket(QHostAddress::SpecialAddress any);
     void drain();
+    void reportDropped();
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
     // The program's own datagrams, and datagrams whose source no computer can
     // have (a network or broadcast address of a local network, 0.0.0.0,
@@ -88,12 +87,12 @@ class TUdpEndpoint : public QObject {
     quint16 FPort = kDefaultPort;
     quint16 FDestinationPort = 0;
     bool FReadHandler = false;
-    QPointer<QUdpSocket> FSocket4;
-    QPointer<QUdpSocket> FSocket6;
-    QQueue<Pending> FQueue;
+    TDatagramQueue FQueue;
+    std::unique_ptr<IDatagramSocket> FSocket4;
+    std::unique_ptr<IDatagramSocket> FSocket6;
     bool FDraining = false;
+    quint64 FReportedDrops = 0;
     QByteArray FSenderIP;
-    QByteArray FReadBuffer;
     // The local addresses for the own-datagram filter and the network and
     // broadcast addresses of the local networks, fetched at most once per second
     // while datagrams stream in.

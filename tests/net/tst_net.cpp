@@ -12,7 +12,9 @@
 #include <QAbstractItemModelTester>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QThread>
 #include <QUdpSocket>
 
 #include <memory>
@@ -162,6 +164,8 @@ class TestNet : public QObject {
     void ipv6Binding();
     void reentrantHandlerSeesDatagramsInOrder();
     void burstsAreAllDelivered();
+    void readerDrainsWhileGuiThreadIsBusy();
+    void queueOverflowIsCountedAndLogged();
     void closeInsideHandler();
 
     // Target list
@@ -702,6 +706,69 @@ void TestNet::burstsAreAllDelivered() {
     }
     QCOMPARE(f.targets.textAt(0), QByteArray("PC-1000"));
     QVERIFY(f.wire.take().isEmpty());
+}
+
+namespace {
+// Waits without running this thread's events until the endpoint's reader has
+// taken `count` datagrams off the socket (queued or dropped as overflow).
+bool waitUntilTaken(const TUdpEndpoint& endpoint, qsizetype count) {
+    QElapsedTimer waited;
+    waited.start();
+    while (endpoint.queue().size() + qsizetype(endpoint.queue().dropped()) < count) {
+        if (waited.elapsed() > 5000)
+            return false;
+        QThread::msleep(1);
+    }
+    return true;
+}
+} // namespace
+
+void TestNet::readerDrainsWhileGuiThreadIsBusy() {
+    // The GUI thread handles nothing while a large network answers: the reader
+    // takes every datagram off the socket, far more than the kernel would hold
+    // for a normal user, and the GUI thread hands them on later in order.
+    TNetFixture f;
+    QVERIFY(f.start());
+    QList<QByteArray> seen;
+    QObject::connect(&f.endpoint, &TUdpEndpoint::datagramReceived, [&](const QByteArray& text) { seen << text; });
+    constexpr int kCount = 6000;
+    constexpr int kChunk = 100; // fits the smallest kernel buffer
+    for (int i = 0; i < kCount; ++i) {
+        f.peer.send("PC-" + QByteArray::number(i) + ":KVPALAVEROREFRESH:", f.port);
+        if (i % kChunk == kChunk - 1)
+            QVERIFY(waitUntilTaken(f.endpoint, i + 1));
+    }
+    QCOMPARE(seen.size(), 0);
+    QCOMPARE(f.endpoint.queue().size(), kCount);
+    QTRY_COMPARE(seen.size(), kCount);
+    for (int i = 0; i < kCount; i += 997)
+        QCOMPARE(seen.at(i), "PC-" + QByteArray::number(i) + ":KVPALAVEROREFRESH:");
+    QCOMPARE(f.targets.count(), kCount);
+    QCOMPARE(f.endpoint.queue().dropped(), 0u);
+}
+
+void TestNet::queueOverflowIsCountedAndLogged() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    const qsizetype each = 8000;
+    const int fits = int(f.endpoint.queue().limit() / (each + TDatagramQueue::kOverhead));
+    const int sent = fits + 50;
+    for (int i = 0; i < sent; ++i) {
+        f.peer.send("PC-04:KVPALAVERODATA:" + QByteArray(each - 21, char('a' + i % 26)), f.port);
+        if (i % 20 == 19 || i == sent - 1)
+            QVERIFY(waitUntilTaken(f.endpoint, i + 1));
+    }
+    QCOMPARE(f.endpoint.queue().size(), fits);
+    QCOMPARE(f.endpoint.queue().dropped(), quint64(sent - fits));
+
+    int handled = 0;
+    QObject::connect(&f.endpoint, &TUdpEndpoint::datagramReceived, [&] { ++handled; });
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral(
+                                           "^receive queue full \\(32 MiB\\): 50 datagrams dropped, 50 in all$")));
+    QTRY_COMPARE(handled, fits);
+    // The queue takes datagrams again once there is room.
+    QVERIFY(f.deliver("PC-05:KVPALAVEROREFRESH:"));
+    QVERIFY(f.targets.find("PC-05", Qt::CaseSensitive));
 }
 
 void TestNet::closeInsideHandler() {

@@ -1,5 +1,7 @@
 #include "common/TestMain.h"
 
+#include "platform/DatagramQueue.h"
+#include "platform/DatagramSocket.h"
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtSound.h"
@@ -16,6 +18,8 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QUdpSocket>
 
 #include <algorithm>
 #include <cmath>
@@ -144,6 +148,11 @@ private Q_SLOTS:
     void renderTones();
     void renderTonesEdgeCases();
     void soundNeverBlocksOrHangs();
+
+    // Datagram queue and socket reader
+    void datagramQueueBoundedByMemory();
+    void datagramQueueAnnouncesOncePerEmptying();
+    void datagramSocketReadsWithoutEventLoop();
 
     // Single instance
     void singleInstanceShowRequest();
@@ -702,6 +711,138 @@ void TestPlatform::unavailableOnUnreachableBus() {
         QCOMPARE(spies.fired(), QString());
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("unreachable"));
+}
+
+// ---------------------------------------------------------------- datagrams
+
+namespace {
+std::vector<TReceivedDatagram> datagrams(std::initializer_list<QByteArray> texts) {
+    std::vector<TReceivedDatagram> out;
+    for (const QByteArray& text : texts)
+        out.push_back({text, QHostAddress(QHostAddress::LocalHost)});
+    return out;
+}
+
+QList<QByteArray> takeAll(TDatagramQueue& queue) {
+    QList<QByteArray> out;
+    TReceivedDatagram d;
+    while (queue.take(d))
+        out << d.bytes;
+    return out;
+}
+} // namespace
+
+void TestPlatform::datagramQueueBoundedByMemory() {
+    // Room for three datagrams of 100 bytes.
+    TDatagramQueue queue(3 * (100 + TDatagramQueue::kOverhead));
+    const QByteArray a(100, 'a'), b(100, 'b'), c(100, 'c'), d(100, 'd'), e(10, 'e');
+    auto batch = datagrams({a, b, c, d});
+    queue.append(batch);
+    QVERIFY(batch.empty());
+    QCOMPARE(queue.size(), 3);
+    QCOMPARE(queue.dropped(), 1u);
+    QCOMPARE(queue.bytes(), queue.limit());
+
+    // Taking one makes room for one again: here a small one, then no more.
+    TReceivedDatagram first;
+    QVERIFY(queue.take(first));
+    QCOMPARE(first.bytes, a);
+    QCOMPARE(first.sender, QHostAddress(QHostAddress::LocalHost));
+    batch = datagrams({e, d});
+    queue.append(batch);
+    QCOMPARE(queue.dropped(), 2u);
+    QVERIFY(queue.take(first));
+    batch = datagrams({d});
+    queue.append(batch);
+    QCOMPARE(queue.dropped(), 2u);
+    QCOMPARE(takeAll(queue), (QList<QByteArray>{c, e, d}));
+    QCOMPARE(queue.bytes(), 0);
+
+    batch = datagrams({a, b});
+    queue.append(batch);
+    queue.clear();
+    QCOMPARE(queue.size(), 0);
+    QCOMPARE(queue.bytes(), 0);
+    QCOMPARE(queue.dropped(), 2u); // the count is kept
+}
+
+void TestPlatform::datagramQueueAnnouncesOncePerEmptying() {
+    TDatagramQueue queue;
+    QSignalSpy arrived(&queue, &TDatagramQueue::arrived);
+    auto batch = datagrams({"1"});
+    queue.append(batch);
+    batch = datagrams({"2", "3"});
+    queue.append(batch);
+    QCOMPARE(arrived.count(), 1); // the consumer has not looked yet
+    TReceivedDatagram d;
+    QVERIFY(queue.take(d));
+    batch = datagrams({"4"});
+    queue.append(batch);
+    QCOMPARE(arrived.count(), 1); // nor found it empty
+    QCOMPARE(takeAll(queue), (QList<QByteArray>{"2", "3", "4"}));
+    batch = datagrams({"5"});
+    queue.append(batch);
+    QCOMPARE(arrived.count(), 2);
+    std::vector<TReceivedDatagram> none;
+    queue.clear();
+    queue.append(none);
+    QCOMPARE(arrived.count(), 2); // nothing waits, nothing to announce
+    batch = datagrams({"6"});
+    queue.append(batch);
+    QCOMPARE(arrived.count(), 3);
+}
+
+// The reader moves datagrams into the queue on its own thread: this thread runs
+// no event loop while they arrive. Empty and oversized datagrams stay behind.
+void TestPlatform::datagramSocketReadsWithoutEventLoop() {
+    QUdpSocket probe;
+    QVERIFY(probe.bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress));
+    TDatagramSocketOptions options;
+    options.port = probe.localPort();
+    options.maxSize = 1000;
+    probe.close();
+    TDatagramQueue queue;
+    std::unique_ptr<IDatagramSocket> socket = OpenDatagramSocket(options, queue);
+    QVERIFY(socket);
+    QVERIFY(!OpenDatagramSocket(options, queue)); // the port is not shared
+
+    QUdpSocket peer;
+    QVERIFY(peer.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0));
+    QList<QByteArray> expected;
+    constexpr int kCount = 2000;
+    for (int i = 0; i < kCount; ++i) {
+        const QByteArray text = QByteArray::number(i) + QByteArray(i % 7 * 140, 'x');
+        peer.writeDatagram(text, QHostAddress::LocalHost, options.port);
+        if (text.size() <= options.maxSize)
+            expected << text;
+        if (i % 500 == 0) {
+            peer.writeDatagram(QByteArray(), QHostAddress::LocalHost, options.port);
+            peer.writeDatagram(QByteArray(options.maxSize + 1, 'z'), QHostAddress::LocalHost, options.port);
+        }
+        // Paced so that the kernel buffer never overflows, also on a loaded computer.
+        if (i % 100 == 99) {
+            QElapsedTimer waited;
+            waited.start();
+            while (queue.size() < expected.size() && waited.elapsed() < 5000)
+                QThread::msleep(1);
+        }
+    }
+    QElapsedTimer waited;
+    waited.start();
+    while (queue.size() < expected.size() && waited.elapsed() < 5000)
+        QThread::msleep(1);
+    TReceivedDatagram first;
+    QVERIFY(queue.take(first));
+    QCOMPARE(first.sender, QHostAddress(QStringLiteral("127.0.0.2")));
+    QCOMPARE(QList<QByteArray>{first.bytes} + takeAll(queue), expected);
+    QCOMPARE(queue.dropped(), 0u);
+
+    // Sending, and closing with the reader waiting.
+    QVERIFY(socket->send("hello", QHostAddress(QStringLiteral("127.0.0.2")), peer.localPort()));
+    QTRY_VERIFY(peer.hasPendingDatagrams());
+    QVERIFY(socket->receiveBufferSize() > 0);
+    socket.reset();
+    QVERIFY(probe.bind(QHostAddress::AnyIPv4, options.port, QAbstractSocket::DontShareAddress));
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestPlatform)

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHostAddress>
+
+#include <memory>
+
+class TDatagramQueue;
+
+// A bound UDP socket of the system with a reader of its own: the reader waits
+// on a thread for datagrams and moves each one of 1 to maxSize bytes into the
+// queue as soon as it arrives, so that the kernel's buffer does not fill while
+// the GUI thread is busy. Empty datagrams, longer ones and receive errors are
+// dropped there. Destroying the object stops the reader and closes the socket.
+class IDatagramSocket {
+public:
+    virtual ~IDatagramSocket() = default;
+    // Sends the bytes as one datagram; true when all of them were handed to the network.
+    virtual bool send(const QByteArray& bytes, const QHostAddress& to, quint16 port) = 0;
+    // The kernel's receive buffer in bytes.
+    virtual int receiveBufferSize() const = 0;
+};
+
+struct TDatagramSocketOptions {
+    QHostAddress::SpecialAddress any = QHostAddress::AnyIPv4; // or AnyIPv6 (IPv6 only)
+    quint16 port = 0;
+    int maxSize = 8192;          // longest datagram delivered
+    int receiveBuffer = 4 << 20; // asked of the kernel, which may grant less
+};
+
+// Binds the wildcard address of the family on the port, shared with no other
+// socket, with broadcast permitted, and starts its reader. Null when the
+// binding fails (port taken, family missing).
+std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options, TDatagramQueue& queue);

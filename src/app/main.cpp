@@ -1,8 +1,10 @@
 #include "app/CommandLine.h"
 #include "app/FormMain.h"
 #include "app/WidgetMessageBoxes.h"
+#include "cli/Headless.h"
 #include "info/FormKVInfo.h"
 #include "info/Pictures.h"
+#include "messages/ScriptSend.h"
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
 #include "snippets/FormTextbausteine.h"
@@ -12,6 +14,7 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include <cstdio>
 #include <exception>
 
 namespace {
@@ -23,9 +26,29 @@ void applyVisualStyle(QApplication& app) {
         app.setStyleSheet(style);
 }
 
+QStringList argumentsOf(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    return arguments;
+}
+
+// A message handed over by a script (palavero --send), sent by the main window's sender.
+TSingleInstance::TMessageReply sendFromScript(TFormMain& formMain, const QByteArray& recipient,
+                                              const QByteArray& text) {
+    const TScriptSendResult result = formMain.messageSender().SendFromScript(recipient, text);
+    return {result.sent, result.errors.join(QLatin1Char('\n'))};
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
+    // --help, --version, --send, --listen and a wrong command line run without
+    // a window and need no display.
+    const TCommandLine given = TCommandLine::parse(argumentsOf(argc, argv));
+    if (Headless::handles(given))
+        return Headless::run(argc, argv, given);
+
     // The style sheet must not cut the main window's font off from its controls.
     QApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles, true);
     QApplication app(argc, argv);
@@ -46,7 +69,12 @@ int main(int argc, char** argv) {
     try {
         applyVisualStyle(app);
         TWidgetMessageBoxes boxes;
+        // Without the toolkit's own options, which the application object has taken.
         const TCommandLine commandLine = TCommandLine::parse(app.arguments().mid(1));
+        if (!commandLine.error.isEmpty()) {
+            std::fprintf(stderr, "palavero: %s\n", commandLine.error.toLocal8Bit().constData());
+            return TCommandLine::kUsageExitCode;
+        }
 
         // The windows, in this order; all live until the program ends.
         TFormMain formMain(*platform, boxes, commandLine);
@@ -57,6 +85,9 @@ int main(int argc, char** argv) {
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
 
         QObject::connect(&instance, &TSingleInstance::showRequested, &formMain, &TFormMain::WMShowRequest);
+        instance.setMessageHandler([&formMain](const QByteArray& recipient, const QByteArray& text) {
+            return sendFromScript(formMain, recipient, text);
+        });
         QObject::connect(platform->terminationSignals.get(), &TTerminationSignals::terminationRequested, &formMain,
                          &TFormMain::Beenden1Click);
         QObject::connect(&formMain, &TFormMain::closing, &app, &QCoreApplication::quit, Qt::QueuedConnection);

@@ -1,22 +1,11 @@
 #include "messages/MessageSender.h"
 
-#include "core/TextUtil.h"
-
-#include <QList>
+#include "messages/ScriptSend.h"
+#include "messages/SendPlan.h"
 
 namespace {
 const QByteArray kInfoWord("PALAVEROINFO");
 const QByteArray kDataKeyword("KVPALAVERODATA:");
-
-QByteArray joinLines(const QList<QByteArray>& items) {
-    QByteArray out;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (i > 0)
-            out += "\r\n";
-        out += items.at(i);
-    }
-    return out;
-}
 } // namespace
 
 TMessageSender::TMessageSender(ISendView& view, TSendServices services, TMessageLog& log,
@@ -45,72 +34,21 @@ void TMessageSender::BitBtnSendClick() {
     } catch (...) {
     }
 
-    // A group entry "<name>" is replaced by the group's member list.
-    QByteArray recipient = TextUtil::trim(typedRecipient);
-    bool isGroup = false;
-    if (recipient.startsWith('<')) {
-        isGroup = true;
-        try {
-            const qsizetype close = recipient.indexOf('>');
-            if (close >= 2 && FServices.groupMembers) {
-                const QByteArray group = recipient.mid(1, close - 1);
-                const std::optional<QByteArray> members = FServices.groupMembers(group);
-                if (members) {
-                    const QByteArray trimmed = TextUtil::trim(*members);
-                    if (!trimmed.isEmpty())
-                        recipient = trimmed;
-                }
-            }
-        } catch (...) {
-        }
-    }
-
-    if (TextUtil::trim(recipient).isEmpty()) {
+    const TSendPlan plan = PlanSend(typedRecipient, FServices);
+    if (plan.recipient.isEmpty()) {
         FView.setStatusText(QStringLiteral("Kein Empfänger ausgewählt."));
         return;
     }
 
     FState.FLastMessage = message;
-    FState.FLastTarget = recipient;
+    FState.FLastTarget = plan.recipient;
 
-    QList<QByteArray> names = TextUtil::splitDelimited(recipient);
-    QList<QByteArray> destinations = names;
-
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (!FServices.addressOf)
-            break;
-        const std::optional<QByteArray> address = FServices.addressOf(names.at(i));
-        if (address) {
-            const QByteArray trimmed = TextUtil::trim(*address);
-            if (!trimmed.isEmpty())
-                destinations[i] = trimmed;
-        }
-    }
-
-    if (isGroup) {
-        if (names.size() >= 2) {
-            for (qsizetype i = names.size() - 1; i >= 0; --i) {
-                const bool listed =
-                    FServices.isListedExact && FServices.isListedExact(TextUtil::trim(names.at(i)));
-                if (!listed) {
-                    names.removeAt(i);
-                    destinations.removeAt(i);
-                }
-            }
-        }
-        if (TextUtil::trim(joinLines(names)).isEmpty())
-            FBoxes.show(
-                QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar."));
-    }
+    if (plan.groupUnreachable)
+        FBoxes.show(QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar."));
 
     const QByteArray datagram = DataDatagram(FServices.computerName, message);
     const QString bytes = QString::number(datagram.size());
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        QByteArray host = TextUtil::trim(destinations.at(i));
-        if (host.size() < 8)
-            host = TextUtil::trim(names.at(i));
-        if (host.isEmpty())
-            continue;
+    for (const QByteArray& host : plan.hosts) {
         const bool sent = FServices.sendDatagram && FServices.sendDatagram(host, datagram);
         if (sent) {
             FView.setStatusText(QStringLiteral("Nachricht gesendet: ") + bytes + QStringLiteral(" Bytes"));
@@ -122,6 +60,16 @@ void TMessageSender::BitBtnSendClick() {
                                 QStringLiteral(" Bytes"));
         }
     }
+}
+
+TScriptSendResult TMessageSender::SendFromScript(const QByteArray& recipient, const QByteArray& message) {
+    if (!message.isEmpty()) {
+        try {
+            FLog.AppendToLog(TMessageLog::SentEntry(recipient, FLog.timestampText(), message));
+        } catch (...) {
+        }
+    }
+    return SendScripted(recipient, message, FServices);
 }
 
 void TMessageSender::BitBtnSendToAllClick() {

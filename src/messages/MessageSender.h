@@ -12,6 +12,8 @@
 
 // What the sender needs from the main window: the editor, the recipient box,
 // the status bar and the window itself.
+struct TScriptSendResult;
+
 class ISendView {
   public:
     virtual ~ISendView() = default;
@@ -33,6 +35,7 @@ struct TSendServices {
     // Target list lookup, letter case ignored: the entry's FIPAddress, nullopt when unlisted.
     std::function<std::optional<QByteArray>(const QByteArray& name)> addressOf;
     // Whether the target list holds an entry with exactly this text (letter case counts).
+    // Unset when no target list is known: the members of a group are then not filtered.
     std::function<bool(const QByteArray& name)> isListedExact;
     // The trimmed "Members" value of the group; nullopt when the group file is missing.
     std::function<std::optional<QByteArray>(const QByteArray& group)> groupMembers;
@@ -50,6 +53,10 @@ class TMessageSender {
     void BitBtnSendToAllClick();        // "An &alle": recipient "*", sends nothing
     void Nachrichterneutsenden1Click(); // "Nachricht erneut senden": restores the last send
     void MemoSendChange();              // the editor changed: the status text is emptied
+
+    // A message handed over by a script (palavero --send): logged as a sent entry
+    // and sent by the same rules, without a box and without touching the window.
+    TScriptSendResult SendFromScript(const QByteArray& recipient, const QByteArray& message);
 
     static QByteArray DataDatagram(const QByteArray& computerName, const QByteArray& text);
 

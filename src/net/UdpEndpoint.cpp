@@ -2,6 +2,7 @@
 
 #include "core/Ansi.h"
 #include "net/Datagram.h"
+#include "net/HostName.h"
 
 #include "net/NetLog.h"
 
@@ -19,14 +20,6 @@ const QString kLimitedBroadcast = QStringLiteral("255.255.255.255");
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 // How long the local address list of the own-datagram filter is reused.
 constexpr qint64 kLocalAddressAgeMs = 1000;
-
-bool isDottedIPv4(const QByteArray& host) {
-    if (host.count('.') != 3)
-        return false;
-    QHostAddress address;
-    return address.setAddress(QString::fromLatin1(host)) &&
-           address.protocol() == QAbstractSocket::IPv4Protocol;
-}
 
 } // namespace
 
@@ -117,7 +110,7 @@ QStringList TUdpEndpoint::LocalAddresses(const QList<TInterfaceAddress>& local) 
 }
 
 bool TUdpEndpoint::resolve(const QByteArray& host, QHostAddress& address) const {
-    if (isDottedIPv4(host)) {
+    if (HostName::isDottedIPv4(host)) {
         address.setAddress(QString::fromLatin1(host));
         return true;
     }

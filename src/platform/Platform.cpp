@@ -14,20 +14,22 @@
 #include "platform/linux/XdgAutostart.h"
 #endif
 
-std::unique_ptr<TPlatform> CreatePlatform() {
+std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
 #if defined(Q_OS_WIN)
-    return CreateWindowsPlatform();
+    return CreateWindowsPlatform(use);
 #else
     auto p = std::make_unique<TPlatform>();
     p->systemInfo = std::make_unique<TLinuxSystemInfo>();
     p->networkInfo = std::make_unique<TLinuxNetworkInfo>();
+    p->singleInstance = std::make_unique<TLocalSocketSingleInstance>();
+    p->terminationSignals = std::make_unique<TUnixTerminationSignals>();
+    if (use == TPlatformUse::Console)
+        return p;
     p->sessionMonitor = std::make_unique<TLogindSessionMonitor>();
     p->firewall = std::make_unique<TLinuxFirewall>();
     p->desktop = std::make_unique<TQtDesktop>();
     p->autostart = std::make_unique<TXdgAutostart>();
     p->sound = std::make_unique<TQtSound>();
-    p->singleInstance = std::make_unique<TLocalSocketSingleInstance>();
-    p->terminationSignals = std::make_unique<TUnixTerminationSignals>();
     return p;
 #endif
 }

@@ -27,5 +27,11 @@ struct TPlatform {
     std::unique_ptr<TTerminationSignals> terminationSignals;
 };
 
+// What the services are for: the program with its window, or a mode without a
+// window and display (--send, --listen), which gets only the system and network
+// information, the single-instance socket and the termination signals; the
+// other services stay null.
+enum class TPlatformUse { Desktop, Console };
+
 // The services of the system the program runs on.
-std::unique_ptr<TPlatform> CreatePlatform();
+std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use = TPlatformUse::Desktop);

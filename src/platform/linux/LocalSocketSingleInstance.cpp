@@ -6,14 +6,17 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QLoggingCategory>
+#include <QPointer>
+#include <QtEndian>
 
 #include <unistd.h>
 
 namespace {
 Q_LOGGING_CATEGORY(lcInstance, "palavero.platform.instance", QtInfoMsg)
 
-// A request is one short line; anything longer is not ours.
+// A show request is one short line; anything longer is not ours.
 constexpr qsizetype MaxRequestBytes = 64;
+const QByteArray kSendTag = QByteArrayLiteral("SEND\n");
 } // namespace
 
 TLocalSocketSingleInstance::TLocalSocketSingleInstance(QObject* parent)
@@ -118,12 +121,42 @@ void TLocalSocketSingleInstance::onClientReadable(QLocalSocket* client) {
     const QByteArray request = showRequestBytes();
     if (client->bytesAvailable() < request.size())
         return;
+    if (client->peek(kSendTag.size()) == kSendTag) {
+        answerSendRequest(client);
+        return;
+    }
     const QByteArray data = client->read(MaxRequestBytes);
     client->disconnectFromServer();
     if (data == request)
         Q_EMIT showRequested();
     else
         qCDebug(lcInstance) << "ignoring an unknown request";
+}
+
+void TLocalSocketSingleInstance::answerSendRequest(QLocalSocket* client) {
+    const qsizetype header = kSendTag.size() + 8;
+    if (client->bytesAvailable() < header)
+        return;
+    const QByteArray head = client->peek(header);
+    const quint32 recipientSize = qFromBigEndian<quint32>(head.constData() + kSendTag.size());
+    const quint32 textSize = qFromBigEndian<quint32>(head.constData() + kSendTag.size() + 4);
+    if (recipientSize > MaxRecipientBytes || textSize > MaxTextBytes) {
+        qCDebug(lcInstance) << "ignoring an oversized request";
+        client->abort();
+        return;
+    }
+    if (client->bytesAvailable() < header + qint64(recipientSize) + qint64(textSize))
+        return;
+    client->skip(header);
+    const QByteArray recipient = client->read(recipientSize);
+    const QByteArray text = client->read(textSize);
+    // Sending lets events run; the client may be gone when it returns.
+    const QPointer<QLocalSocket> guard(client);
+    const TMessageReply reply = handleMessage(recipient, text);
+    if (!guard)
+        return;
+    client->write(reply.sent ? QByteArrayLiteral("OK\n") : QByteArrayLiteral("ERR\n") + reply.error.toUtf8());
+    client->disconnectFromServer(); // after the answer has been written
 }
 
 bool TLocalSocketSingleInstance::sendShowRequest() {
@@ -139,4 +172,37 @@ bool TLocalSocketSingleInstance::sendShowRequest() {
     if (socket.state() != QLocalSocket::UnconnectedState)
         socket.waitForDisconnected(TimeoutMs);
     return written;
+}
+
+QByteArray TLocalSocketSingleInstance::sendRequestBytes(const QByteArray& recipient, const QByteArray& text) {
+    QByteArray bytes = kSendTag;
+    char sizes[8];
+    qToBigEndian<quint32>(quint32(recipient.size()), sizes);
+    qToBigEndian<quint32>(quint32(text.size()), sizes + 4);
+    bytes.append(sizes, sizeof sizes);
+    return bytes + recipient + text;
+}
+
+bool TLocalSocketSingleInstance::otherInstanceRuns() const {
+    return !FPrimary && probe() == TProbe::Answered;
+}
+
+std::optional<TSingleInstance::TMessageReply> TLocalSocketSingleInstance::handOverMessage(const QByteArray& recipient,
+                                                                                         const QByteArray& text) {
+    if (recipient.size() > qsizetype(MaxRecipientBytes) || text.size() > qsizetype(MaxTextBytes))
+        return TMessageReply{false, QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")};
+    QLocalSocket socket;
+    socket.connectToServer(FSocketPath);
+    if (!socket.waitForConnected(TimeoutMs))
+        return std::nullopt;
+    socket.write(sendRequestBytes(recipient, text));
+    QByteArray answer;
+    while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(ReplyTimeoutMs))
+        answer += socket.readAll();
+    answer += socket.readAll();
+    if (answer == "OK\n")
+        return TMessageReply{true, QString()};
+    if (answer.startsWith("ERR\n"))
+        return TMessageReply{false, QString::fromUtf8(answer.mid(4))};
+    return TMessageReply{false, QStringLiteral("Die laufende Palavero-Instanz hat nicht geantwortet.")};
 }

@@ -12,6 +12,10 @@ class QLocalSocket;
 // temporary folder with the user id in the name), readable and writable by the
 // user only. A second start connects and sends a show request. A socket left
 // behind by an instance that was killed (nobody accepts) is removed.
+//
+// Requests on the socket: "SHOW\n" (show the window), or "SEND\n" followed by
+// the lengths of recipient and text (32 bits each, big-endian) and their bytes,
+// answered with "OK\n" or "ERR\n" and the German reasons in UTF-8.
 class TLocalSocketSingleInstance : public TSingleInstance {
     Q_OBJECT
 public:
@@ -23,6 +27,8 @@ public:
     bool tryBecomePrimary() override;
     bool sendShowRequest() override;
     bool isPrimary() const override { return FPrimary; }
+    bool otherInstanceRuns() const override;
+    std::optional<TMessageReply> handOverMessage(const QByteArray& recipient, const QByteArray& text) override;
 
     QString socketPath() const { return FSocketPath; }
     // The socket path for the given name: "$XDG_RUNTIME_DIR/<name>", or
@@ -31,13 +37,21 @@ public:
 
     // The bytes of a show request.
     static QByteArray showRequestBytes();
+    // The bytes of a handed-over message.
+    static QByteArray sendRequestBytes(const QByteArray& recipient, const QByteArray& text);
     static constexpr int TimeoutMs = 2000;
+    // How long a script waits for the instance to send (names may need resolving).
+    static constexpr int ReplyTimeoutMs = 30000;
+    // The largest recipient and text a request may carry.
+    static constexpr quint32 MaxRecipientBytes = 64 * 1024;
+    static constexpr quint32 MaxTextBytes = 64 * 1024;
 
 private:
     enum class TProbe { Nobody, Answered, Stale };
     TProbe probe() const;
     void onNewConnection();
     void onClientReadable(QLocalSocket* client);
+    void answerSendRequest(QLocalSocket* client);
 
     QString FSocketPath;
     QLocalServer* FServer = nullptr;

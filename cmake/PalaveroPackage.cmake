@@ -1,0 +1,29 @@
+# The Debian package: `cpack -G DEB` in the build folder (or the `package`
+# target) builds palavero_<version>_<arch>.deb from the install rules, with the
+# dependencies computed from the shared libraries of the executable.
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME palavero)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Korvel Software")
+set(CPACK_PACKAGE_CONTACT "Korvel Software <palavero@korvel.example>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "messenger for the local network, without a server")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Palavero Lite sends short text messages to other computers of the local\n"
+    "network that run it. Every instance announces itself by broadcast and learns\n"
+    "the others from their answers. A message goes to one computer, a group or all\n"
+    "of them and pops up in a window that stays on top. Scripts send with\n"
+    "palavero --send and read incoming messages with palavero --listen.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES TRUE)
+
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION net)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time, so not found among the shared libraries: the X11 platform
+# plugin of Qt (the window and the tray) and Qt's own German texts.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+
+include(CPack)

@@ -1,0 +1,87 @@
+#include "cli/Headless.h"
+
+#include "app/CommandLine.h"
+#include "cli/ConsoleMessageBoxes.h"
+#include "cli/Listener.h"
+#include "cli/SendCommand.h"
+#include "core/Ansi.h"
+#include "info/VersionInfo.h"
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <cstdio>
+
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stream);
+    std::fflush(stream);
+}
+
+QByteArray readStandardInput() {
+    QFile input;
+    if (!input.open(stdin, QIODevice::ReadOnly))
+        return {};
+    return input.readAll();
+}
+
+int listen(QCoreApplication& app, TPlatform& platform, IMessageBoxes& boxes, quint16 port) {
+    if (platform.singleInstance->otherInstanceRuns()) {
+        boxes.show(QStringLiteral("Palavero läuft bereits für diesen Benutzer; --listen startet nicht daneben."));
+        return 1;
+    }
+    TListener listener(Ansi::fromUnicode(platform.systemInfo->computerName()), *platform.networkInfo, boxes);
+    if (!listener.start(port))
+        return 1;
+    QObject::connect(platform.terminationSignals.get(), &TTerminationSignals::terminationRequested, &listener,
+                     [&app, &listener] {
+                         listener.stop();
+                         app.quit();
+                     });
+    return app.exec();
+}
+
+} // namespace
+
+namespace Headless {
+
+bool handles(const TCommandLine& commandLine) {
+    if (commandLine.mode != TCommandLine::TMode::Window)
+        return true;
+    // A toolkit option is taken away by the window's application object.
+    return !commandLine.error.isEmpty() && !TCommandLine::isToolkitOption(commandLine.badOption);
+}
+
+int run(int argc, char** argv, const TCommandLine& commandLine) {
+    QCoreApplication app(argc, argv);
+    if (!commandLine.error.isEmpty()) {
+        print(stderr, QStringLiteral("palavero: ") + commandLine.error + QLatin1Char('\n'));
+        return TCommandLine::kUsageExitCode;
+    }
+    switch (commandLine.mode) {
+    case TCommandLine::TMode::Help:
+        print(stdout, TCommandLine::helpText());
+        return 0;
+    case TCommandLine::TMode::Version:
+        print(stdout, TCommandLine::versionText(GetVersionString(QString(), 2)));
+        return 0;
+    case TCommandLine::TMode::Window:
+        break;
+    case TCommandLine::TMode::Send: {
+        const std::unique_ptr<TPlatform> platform = CreatePlatform(TPlatformUse::Console);
+        TConsoleMessageBoxes boxes;
+        TSendCommand command(*platform->systemInfo, *platform->networkInfo, *platform->singleInstance, boxes);
+        return command.run(commandLine, readStandardInput);
+    }
+    case TCommandLine::TMode::Listen: {
+        const std::unique_ptr<TPlatform> platform = CreatePlatform(TPlatformUse::Console);
+        TConsoleMessageBoxes boxes;
+        return listen(app, *platform, boxes, commandLine.udpPort());
+    }
+    }
+    return TCommandLine::kUsageExitCode;
+}
+
+} // namespace Headless

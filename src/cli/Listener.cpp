@@ -1,0 +1,94 @@
+#include "cli/Listener.h"
+
+#include "core/Ansi.h"
+#include "net/DatagramHandler.h"
+#include "net/Presence.h"
+#include "net/TargetList.h"
+#include "net/UdpEndpoint.h"
+
+namespace {
+
+const QByteArray kContinuation("KVPALAVEROPART");
+
+// A JSON string: quotes, backslashes and control characters escaped, the rest as UTF-8.
+QByteArray jsonString(const QString& text) {
+    QByteArray out = "\"";
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default:
+            if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0')).toLatin1();
+            else
+                out += QString(c).toUtf8();
+        }
+    }
+    return out + '"';
+}
+
+} // namespace
+
+TListener::TListener(const QByteArray& computerName, INetworkInfo& network, IMessageBoxes& boxes,
+                     std::FILE* output, QObject* parent)
+    : QObject(parent), FOutput(output), FTargets(std::make_unique<TTargetList>(computerName)),
+      FEndpoint(std::make_unique<TUdpEndpoint>(network, boxes)), FHandler(std::make_unique<TDatagramHandler>()),
+      FPresence(std::make_unique<TPresence>(computerName, QString(), *FEndpoint, *FTargets, boxes)) {
+    connect(FEndpoint.get(), &TUdpEndpoint::datagramReceived, FHandler.get(), &TDatagramHandler::HandleDatagram);
+    FPresence->connectToHandler(*FHandler);
+    connect(FHandler.get(), &TDatagramHandler::dataReceived, this, &TListener::onData);
+}
+
+TListener::~TListener() = default;
+
+bool TListener::start(quint16 port) {
+    FEndpoint->setDestinationPort(port);
+    FStarted = FPresence->TimerStartUdpTimer(port);
+    if (FStarted)
+        FPresence->startLonelinessTimer();
+    return FStarted;
+}
+
+void TListener::stop() {
+    if (!FStarted)
+        return;
+    FStarted = false;
+    FHandler->setClosing(true);
+    FPresence->lonelinessTimer().stop();
+    FPresence->SendDisconnect();
+    FEndpoint->close();
+}
+
+QByteArray TListener::jsonLine(const QByteArray& sender, const QByteArray& address, const QDateTime& time,
+                               const QByteArray& payload) {
+    const bool continuation = payload.startsWith(kContinuation);
+    const QByteArray text = continuation ? payload.mid(kContinuation.size()) : payload;
+    const QDateTime stamp = time.toOffsetFromUtc(time.offsetFromUtc());
+    QByteArray line = "{\"from\": " + jsonString(Ansi::toUnicode(sender)) +
+                      ", \"address\": " + jsonString(QString::fromLatin1(address)) +
+                      ", \"time\": " + jsonString(stamp.toString(Qt::ISODate)) +
+                      ", \"text\": " + jsonString(Ansi::toUnicode(text));
+    if (continuation)
+        line += ", \"continuation\": true";
+    return line + '}';
+}
+
+void TListener::onData(const QByteArray& payload, const QByteArray& sender) {
+    const QDateTime now = FClock ? FClock() : QDateTime::currentDateTime();
+    const QByteArray line = jsonLine(sender, FEndpoint->senderIP(), now, payload) + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), FOutput);
+    std::fflush(FOutput);
+}

@@ -1,0 +1,47 @@
+#include "cli/SendCommand.h"
+
+#include "app/CommandLine.h"
+#include "app/DataDirectory.h"
+#include "cli/ScriptText.h"
+#include "core/Ansi.h"
+#include "groups/GroupOps.h"
+#include "messages/ScriptSend.h"
+#include "net/UdpEndpoint.h"
+#include "platform/MessageBoxes.h"
+#include "platform/SingleInstance.h"
+#include "platform/SystemInfo.h"
+
+TSendCommand::TSendCommand(const ISystemInfo& system, INetworkInfo& network, TSingleInstance& instance,
+                           IMessageBoxes& boxes)
+    : FSystem(system), FNetwork(network), FInstance(instance), FBoxes(boxes) {}
+
+int TSendCommand::run(const TCommandLine& commandLine, const std::function<QByteArray()>& readInput) {
+    const QByteArray recipient = Ansi::fromUnicode(commandLine.recipient);
+    const QByteArray text = commandLine.text ? ScriptText::fromArgument(*commandLine.text)
+                                             : ScriptText::fromInput(readInput ? readInput() : QByteArray());
+
+    if (const auto reply = FInstance.handOverMessage(recipient, text)) {
+        if (!reply->sent)
+            FBoxes.show(reply->error, IMessageBoxes::Icon::Error);
+        return reply->sent ? 0 : 1;
+    }
+    return sendDirectly(recipient, text, commandLine.udpPort());
+}
+
+int TSendCommand::sendDirectly(const QByteArray& recipient, const QByteArray& text, quint16 port) {
+    TUdpEndpoint endpoint(FNetwork, FBoxes);
+    endpoint.configure(0);
+    endpoint.setDestinationPort(port);
+
+    const QString groupsFile = TDataDirectory::pathFor(FSystem.dataRoot()) + QStringLiteral("/PalaveroGroups.ini");
+    TSendServices services;
+    services.computerName = Ansi::fromUnicode(FSystem.computerName());
+    services.groupMembers = [groupsFile](const QByteArray& group) { return groupMembersText(groupsFile, group); };
+    services.sendDatagram = [&endpoint](const QByteArray& host, const QByteArray& datagram) {
+        return endpoint.SendDatagram(host, datagram);
+    };
+    const TScriptSendResult result = SendScripted(recipient, text, services);
+    for (const QString& error : result.errors)
+        FBoxes.show(error, IMessageBoxes::Icon::Error);
+    return result.sent ? 0 : 1;
+}

@@ -64,6 +64,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     msgLayout->setContentsMargins(8, 8, 8, 8);
     RichEditMsg = new TRichEditURL(PanelMsg);
     RichEditMsg->setObjectName(QStringLiteral("RichEditMsg"));
+    RichEditMsg->setAccessibleName(QStringLiteral("Empfangene Nachrichten"));
     RichEditMsg->setFont(windowFont); // its own font: later changes of the window's font do not reach it
     msgLayout->addWidget(RichEditMsg);
 
@@ -77,6 +78,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     PanelSend->place(Bevel1, QRect(8, 10, 168, 29));
     ComboBoxTarget = new TTargetCombo;
     ComboBoxTarget->setObjectName(QStringLiteral("ComboBoxTarget"));
+    ComboBoxTarget->setAccessibleName(QStringLiteral("Empfänger"));
     PanelSend->place(ComboBoxTarget, QRect(11, 14, 161, 22));
     BitBtnSendToAll = new QPushButton(Pictures::sendAllIcon(), QStringLiteral("An &alle"));
     BitBtnSendToAll->setObjectName(QStringLiteral("BitBtnSendToAll"));
@@ -84,6 +86,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     PanelSend->place(BitBtnSendToAll, QRect(183, 10, 90, 29));
     MemoSend = new QPlainTextEdit;
     MemoSend->setObjectName(QStringLiteral("MemoSend"));
+    MemoSend->setAccessibleName(QStringLiteral("Nachricht"));
     MemoSend->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     MemoSend->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     MemoSend->setAcceptDrops(false);
@@ -126,6 +129,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
 
     StatusBarMain = new TStatusBarPro;
     StatusBarMain->setObjectName(QStringLiteral("StatusBarMain"));
+    StatusBarMain->setAccessibleName(QStringLiteral("Status"));
 
     auto* layout = new QVBoxLayout(form);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -42,5 +42,14 @@ bool TTargetCombo::eventFilter(QObject* watched, QEvent* event) {
 
 void TTargetCombo::keyPressEvent(QKeyEvent* event) {
     Q_EMIT keyPressed();
+    // From an empty box, Down chooses the first entry (the box's own step would
+    // go from the entry it still holds as current to the one after it).
+    if (event->key() == Qt::Key_Down && event->modifiers() == Qt::NoModifier && currentText().isEmpty() &&
+        count() > 0) {
+        setCurrentIndex(0);
+        Q_EMIT activated(0);
+        event->accept();
+        return;
+    }
     QComboBox::keyPressEvent(event);
 }

@@ -13,6 +13,7 @@
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
 
+#include <QAccessible>
 #include <QAbstractItemView>
 #include <QAction>
 #include <QLabel>
@@ -95,6 +96,10 @@ private Q_SLOTS:
     void targetTextSurvivesNewPeers();
     void recipientChoiceFocus_data();
     void recipientChoiceFocus();
+    void downFromEmptyRecipientBox_data();
+    void downFromEmptyRecipientBox();
+    void accessibleNames_data();
+    void accessibleNames();
 };
 
 void TestFormMain::initialState() {
@@ -328,6 +333,58 @@ void TestFormMain::recipientChoiceFocus() {
         QTRY_VERIFY(w.MemoSend->hasFocus());
     else
         QVERIFY(w.ComboBoxTarget->hasFocus());
+}
+
+void TestFormMain::downFromEmptyRecipientBox_data() {
+    QTest::addColumn<QStringList>("peers");
+    QTest::addColumn<QString>("first"); // in display order
+    QTest::newRow("one peer") << QStringList{"PC-1"} << "PC-1";
+    QTest::newRow("three peers") << QStringList{"PC-3", "pc-2", "PC-1"} << "PC-1";
+}
+
+void TestFormMain::downFromEmptyRecipientBox() {
+    QFETCH(QStringList, peers);
+    QFETCH(QString, first);
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    for (const QString& peer : peers)
+        w.targetList().AddRemoteComputer(peer.toLatin1(), "10.0.0.1");
+    w.SendMessage1Click();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.ComboBoxTarget->setFocus();
+    QTRY_VERIFY(w.ComboBoxTarget->hasFocus());
+    QCOMPARE(w.ComboBoxTarget->currentText(), QString());
+
+    QTest::keyClick(w.ComboBoxTarget->lineEdit(), Qt::Key_Down);
+    QCOMPARE(w.ComboBoxTarget->currentText(), first);
+    QVERIFY(w.ComboBoxTarget->hasFocus()); // a keyboard choice keeps the focus
+    if (peers.size() > 1) {
+        QTest::keyClick(w.ComboBoxTarget->lineEdit(), Qt::Key_Down);
+        QCOMPARE(w.ComboBoxTarget->currentText(), w.targetList().data(w.targetList().index(1)).toString());
+    }
+}
+
+void TestFormMain::accessibleNames_data() {
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("recipient box") << "ComboBoxTarget" << "Empfänger";
+    QTest::newRow("editor") << "MemoSend" << "Nachricht";
+    QTest::newRow("message pane") << "RichEditMsg" << "Empfangene Nachrichten";
+    QTest::newRow("status bar") << "StatusBarMain" << "Status";
+    QTest::newRow("send button") << "BitBtnSend" << "Senden";
+}
+
+void TestFormMain::accessibleNames() {
+    QFETCH(QString, object);
+    QFETCH(QString, name);
+    Fixture f;
+    QWidget* widget = f.form->findChild<QWidget*>(object);
+    QVERIFY(widget);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+    QVERIFY(accessible);
+    QCOMPARE(accessible->text(QAccessible::Name), name);
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

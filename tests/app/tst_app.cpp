@@ -14,6 +14,10 @@ class TestApp : public QObject {
 private Q_SLOTS:
     void commandLine_data();
     void commandLine();
+    void commandLineModes_data();
+    void commandLineModes();
+    void toolkitOptions_data();
+    void toolkitOptions();
     void dataDirectory_data();
     void dataDirectory();
     void firewallStep_data();
@@ -45,6 +49,89 @@ void TestApp::commandLine() {
     const TCommandLine cl = TCommandLine::parse(args);
     QCOMPARE(cl.port, port);
     QCOMPARE(cl.fontSize, fontSize);
+}
+
+void TestApp::commandLineModes_data() {
+    using TMode = TCommandLine::TMode;
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("recipient");
+    QTest::addColumn<QString>("text"); // "<stdin>": none given
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("error"); // a part of the German error line; empty: none
+
+    const QString in = QStringLiteral("<stdin>");
+    QTest::newRow("window") << QStringList{"-p3031"} << int(TMode::Window) << QString() << in << 3031 << QString();
+    QTest::newRow("words beside the window are ignored")
+        << QStringList{"datei.txt"} << int(TMode::Window) << QString() << in << 3030 << QString();
+    QTest::newRow("help") << QStringList{"--help"} << int(TMode::Help) << QString() << in << 3030 << QString();
+    QTest::newRow("short help") << QStringList{"-h"} << int(TMode::Help) << QString() << in << 3030 << QString();
+    QTest::newRow("help wins over a wrong option")
+        << QStringList{"--bunt", "--help"} << int(TMode::Help) << QString() << in << 3030 << QString();
+    QTest::newRow("version") << QStringList{"--version"} << int(TMode::Version) << QString() << in << 3030
+                             << QString();
+    QTest::newRow("send with text") << QStringList{"--send", "PC1", "Hallo Welt"} << int(TMode::Send) << "PC1"
+                                    << "Hallo Welt" << 3030 << QString();
+    QTest::newRow("send, text from standard input")
+        << QStringList{"-p3031", "--send", "<Team>"} << int(TMode::Send) << "<Team>" << in << 3031 << QString();
+    QTest::newRow("send, dash for standard input")
+        << QStringList{"--send", "*", "-"} << int(TMode::Send) << "*" << in << 3030 << QString();
+    QTest::newRow("port after the text") << QStringList{"--send", "PC1", "Hallo", "-P3032"} << int(TMode::Send)
+                                         << "PC1" << "Hallo" << 3032 << QString();
+    QTest::newRow("a text that begins with a dash follows --")
+        << QStringList{"--send", "PC1", "--", "-5 Grad"} << int(TMode::Send) << "PC1" << "-5 Grad" << 3030
+        << QString();
+    QTest::newRow("listen") << QStringList{"--listen", "-p3031"} << int(TMode::Listen) << QString() << in
+                            << 3031 << QString();
+    QTest::newRow("unknown option") << QStringList{"--bunt"} << int(TMode::Window) << QString() << in << 3030
+                                    << QStringLiteral("Unbekannte Option: --bunt");
+    QTest::newRow("unknown short option") << QStringList{"--send", "PC1", "-x"} << int(TMode::Send) << QString()
+                                          << in << 3030 << QStringLiteral("Unbekannte Option: -x");
+    QTest::newRow("send without recipient") << QStringList{"--send"} << int(TMode::Send) << QString() << in
+                                            << 3030 << QStringLiteral("fehlt der Empfänger");
+    QTest::newRow("an unquoted text") << QStringList{"--send", "PC1", "Hallo", "Welt"} << int(TMode::Send)
+                                      << "PC1" << "Hallo" << 3030 << QStringLiteral("Zu viele Argumente ab „Welt“");
+    QTest::newRow("listen takes no words") << QStringList{"--listen", "PC1"} << int(TMode::Listen) << QString()
+                                           << in << 3030 << QStringLiteral("Zu viele Argumente ab „PC1“");
+    QTest::newRow("send and listen") << QStringList{"--send", "PC1", "x", "--listen"} << int(TMode::Listen)
+                                     << QString() << in << 3030 << QStringLiteral("--listen");
+}
+
+void TestApp::commandLineModes() {
+    QFETCH(QStringList, args);
+    QFETCH(int, mode);
+    QFETCH(QString, recipient);
+    QFETCH(QString, text);
+    QFETCH(int, port);
+    QFETCH(QString, error);
+    const TCommandLine cl = TCommandLine::parse(args);
+    QCOMPARE(int(cl.mode), mode);
+    QCOMPARE(cl.port, port);
+    if (!error.isEmpty()) {
+        QVERIFY2(cl.error.contains(error), qPrintable(cl.error));
+        QVERIFY(!cl.error.contains(QLatin1Char('\n')));
+        return;
+    }
+    QCOMPARE(cl.error, QString());
+    QCOMPARE(cl.recipient, recipient);
+    QCOMPARE(cl.text.value_or(QStringLiteral("<stdin>")), text);
+}
+
+void TestApp::toolkitOptions_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("toolkit");
+    QTest::newRow("style") << "-style" << true;
+    QTest::newRow("session of the session manager") << "-session" << true;
+    QTest::newRow("two dashes with a value") << "--platform=offscreen" << true;
+    QTest::newRow("ours is not") << "--send" << false;
+    QTest::newRow("unknown") << "--bunt" << false;
+    QTest::newRow("no option") << "style" << false;
+}
+
+void TestApp::toolkitOptions() {
+    QFETCH(QString, option);
+    QFETCH(bool, toolkit);
+    QCOMPARE(TCommandLine::isToolkitOption(option), toolkit);
 }
 
 void TestApp::dataDirectory_data() {

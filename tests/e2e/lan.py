@@ -333,19 +333,45 @@ class Xdg:
 class Instance:
     """One palavero process in a test host; stderr is collected line by line."""
 
-    def __init__(self, host, args, xdg, env, hostname):
+    def __init__(self, host, args, xdg, env, hostname, stdout=False):
         self.host = host
         self.args = list(args)
         self.xdg = xdg
         self.hostname = hostname
         self.lines = []
+        self.out_lines = []  # standard output, when asked for (bytes, one per line)
         self._cond = threading.Condition()
         cmd = host.exec_prefix(hostname) + [palavero_bin()] + self.args
         self.proc = subprocess.Popen(cmd, env=env, stdin=subprocess.DEVNULL,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                                     stdout=subprocess.PIPE if stdout else subprocess.DEVNULL,
+                                     stderr=subprocess.PIPE)
         self._reader = threading.Thread(target=self._read, daemon=True,
                                         name="stderr-%s" % hostname)
         self._reader.start()
+        if stdout:
+            threading.Thread(target=self._read_stdout, daemon=True,
+                             name="stdout-%s" % hostname).start()
+
+    def _read_stdout(self):
+        with self.proc.stdout:
+            for raw in self.proc.stdout:
+                with self._cond:
+                    self.out_lines.append(raw.rstrip(b"\n"))
+                    self._cond.notify_all()
+
+    def wait_output(self, count=1, timeout=DEFAULT_TIMEOUT):
+        """Waits until standard output holds count lines; returns them."""
+        deadline = time.monotonic() + timeout
+        with self._cond:
+            while len(self.out_lines) < count:
+                left = deadline - time.monotonic()
+                if left <= 0 or self.proc.poll() is not None:
+                    raise AssertionError("%r: expected %d line(s) on standard output within %.0f s "
+                                         "(exit code %s); got %r; stderr:\n%s"
+                                         % (self, count, timeout, self.proc.poll(), self.out_lines,
+                                            self.log_tail()))
+                self._cond.wait(min(left, 0.5))
+            return list(self.out_lines)
 
     def __repr__(self):
         return "Instance(%s in %s, pid %d)" % (self.hostname, self.host.ns, self.proc.pid)
@@ -534,15 +560,30 @@ class Lan:
         })
         return env
 
-    def start(self, host, args=(), xdg=None, env=None, hostname=None):
-        """Starts palavero in host; returns the Instance. xdg=None gives fresh folders."""
+    def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False):
+        """Starts palavero in host; returns the Instance. xdg=None gives fresh folders;
+        stdout=True collects its standard output (Instance.out_lines)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        inst = Instance(host, args, xdg, full_env, hostname or host.name)
+        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout)
         self.instances.append(inst)
         return inst
+
+    def run(self, host, args, input=b"", xdg=None, env=None, hostname=None,
+            timeout=DEFAULT_TIMEOUT):
+        """Runs palavero in host to its end with input on standard input; returns
+        the CompletedProcess (stdout as bytes, stderr as text)."""
+        xdg = xdg or self.new_xdg()
+        full_env = self.base_env(xdg)
+        if env:
+            full_env.update(env)
+        cmd = host.exec_prefix(hostname or host.name) + [palavero_bin()] + list(args)
+        r = subprocess.run(cmd, env=full_env, input=input, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, timeout=timeout)
+        r.stderr = r.stderr.decode("utf-8", "replace")
+        return r
 
     def spawn(self, host, cmd, env=None, **kw):
         """Starts another process in host (killed on close); returns the Popen."""

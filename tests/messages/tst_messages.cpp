@@ -6,6 +6,7 @@
 #include "messages/MessageLog.h"
 #include "messages/MessageReceiver.h"
 #include "messages/MessageSender.h"
+#include "messages/ScriptSend.h"
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
 #include "messages/TargetFocusRule.h"
@@ -213,6 +214,8 @@ class TestMessages : public QObject {
     void resendAndSmallHandlers();
     void targetFocusRule_data();
     void targetFocusRule();
+    void sendFromScript_data();
+    void sendFromScript();
 
     // receiving
     void receiveMessages();
@@ -491,6 +494,84 @@ void TestMessages::sendDestinations() {
         QCOMPARE(rig.view->message, QByteArray("Hallo"));
         QVERIFY(rig.view->status.isEmpty());
     }
+}
+
+void TestMessages::sendFromScript_data() {
+    QTest::addColumn<QByteArray>("recipient");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QStringList>("targets");     // "name=address"
+    QTest::addColumn<QStringList>("unreachable"); // hosts whose send fails
+    QTest::addColumn<QStringList>("hosts");       // sends tried
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<QStringList>("errors");
+
+    const QStringList both{QStringLiteral("PC1=192.168.10.11"), QStringLiteral("PC2=192.168.10.12")};
+    const QByteArray longest(8092 - 23, 'x'); // "PC-HOME:KVPALAVERODATA:" is 23 bytes
+    QTest::newRow("listed names by their addresses")
+        << QByteArray("PC1, PC2") << QByteArray("Hallo") << both << QStringList()
+        << QStringList{"192.168.10.11", "192.168.10.12"} << true << QStringList();
+    QTest::newRow("broadcast") << QByteArray("*") << QByteArray("Hallo") << both << QStringList()
+                               << QStringList{"*"} << true << QStringList();
+    QTest::newRow("group, members in the target list")
+        << QByteArray("<Team>") << QByteArray("Hallo") << QStringList{"PC1=192.168.10.11"} << QStringList()
+        << QStringList{"192.168.10.11"} << true << QStringList();
+    QTest::newRow("the largest datagram") << QByteArray("PC1") << longest << both << QStringList()
+                                          << QStringList{"192.168.10.11"} << true << QStringList();
+    QTest::newRow("one byte more is refused before sending")
+        << QByteArray("PC1") << longest + 'x' << both << QStringList() << QStringList() << false
+        << QStringList{QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")};
+    QTest::newRow("empty text") << QByteArray("PC1") << QByteArray() << both << QStringList() << QStringList()
+                                << false << QStringList{QStringLiteral("Die Nachricht ist leer.")};
+    QTest::newRow("no recipient") << QByteArray(" , ") << QByteArray("Hallo") << both << QStringList()
+                                  << QStringList() << false
+                                  << QStringList{QStringLiteral("Kein Empfänger ausgewählt.")};
+    QTest::newRow("group with no member reachable")
+        << QByteArray("<Team>") << QByteArray("Hallo") << QStringList() << QStringList() << QStringList()
+        << false
+        << QStringList{QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar.")};
+    QTest::newRow("a failed destination does not stop the others")
+        << QByteArray("PC1, PC2") << QByteArray("Hallo") << both << QStringList{"192.168.10.11"}
+        << QStringList{"192.168.10.11", "192.168.10.12"} << false
+        << QStringList{QStringLiteral("Nachricht an 192.168.10.11 nicht gesendet: kein Netz erreichbar.")};
+}
+
+void TestMessages::sendFromScript() {
+    QFETCH(QByteArray, recipient);
+    QFETCH(QByteArray, text);
+    QFETCH(QStringList, targets);
+    QFETCH(QStringList, unreachable);
+    QFETCH(QStringList, hosts);
+    QFETCH(bool, sent);
+    QFETCH(QStringList, errors);
+
+    TRig rig;
+    for (const QString& t : targets)
+        rig.targets.insert(t.section(QLatin1Char('='), 0, 0).toLatin1(),
+                           t.section(QLatin1Char('='), 1).toLatin1());
+    for (const QString& u : unreachable)
+        rig.unreachable.insert(u.toLatin1());
+    rig.groupFileExists = true;
+    rig.groups.insert("Team", "PC1, PC2, PC3");
+    rig.view->message = "im Editor";
+    rig.view->recipient = "PC9";
+    rig.state.FLastMessage = "zuletzt";
+
+    const TScriptSendResult result = rig.sender->SendFromScript(recipient, text);
+
+    QCOMPARE(result.sent, sent);
+    QCOMPARE(result.errors, errors);
+    QCOMPARE(rig.hosts(), bytesList(hosts));
+    for (const TSent& s : rig.sent)
+        QCOMPARE(s.datagram, "PC-HOME:KVPALAVERODATA:" + text);
+    // No box, and the window is left as the user has it.
+    QCOMPARE(rig.boxes.texts(), QStringList());
+    QVERIFY(rig.view->events.isEmpty());
+    QVERIFY(rig.view->status.isEmpty());
+    QCOMPARE(rig.view->message, QByteArray("im Editor"));
+    QCOMPARE(rig.view->recipient, QByteArray("PC9"));
+    QCOMPARE(rig.state.FLastMessage, QByteArray("zuletzt"));
+    // The log holds the message as the window would have logged it.
+    QCOMPARE(rig.logBytes(), text.isEmpty() ? QByteArray() : TMessageLog::SentEntry(recipient, kStamp, text));
 }
 
 void TestMessages::sendOutcome_data() {

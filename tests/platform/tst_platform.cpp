@@ -13,6 +13,7 @@
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMediaDevices>
 #include <QProcess>
@@ -25,6 +26,8 @@
 #include <cmath>
 #include <csignal>
 #include <memory>
+#include <atomic>
+#include <thread>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -161,6 +164,9 @@ private Q_SLOTS:
     void singleInstanceStaleSocket();
     void singleInstanceSocketIsPrivate();
     void singleInstanceDefaultPath();
+    void singleInstanceHandOver_data();
+    void singleInstanceHandOver();
+    void singleInstanceHandOverWithoutAnswer();
 
     // Termination signals
     void terminationSignals_data();
@@ -438,6 +444,91 @@ void TestPlatform::singleInstanceSocketIsPrivate() {
     QVERIFY(!QFileInfo::exists(path));
     TLocalSocketSingleInstance next(path);
     QVERIFY(next.tryBecomePrimary());
+}
+
+void TestPlatform::singleInstanceHandOver_data() {
+    QTest::addColumn<bool>("handler");
+    QTest::addColumn<bool>("sent");
+    QTest::addColumn<QString>("error");
+    QTest::newRow("sent") << true << true << QString();
+    QTest::newRow("not sent, with the reasons") << true << false
+                                                << QStringLiteral("Nachricht an PC1 nicht gesendet.\nZweite Zeile.");
+    QTest::newRow("an instance that takes no messages")
+        << false << false << QStringLiteral("Die laufende Instanz nimmt keine Nachrichten an.");
+}
+
+void TestPlatform::singleInstanceHandOver() {
+    QFETCH(bool, handler);
+    QFETCH(bool, sent);
+    QFETCH(QString, error);
+    const QString path = QDir(FDir.path()).filePath("handover.sock");
+
+    // Nobody runs: nothing is handed over, and the script sends by itself.
+    {
+        TLocalSocketSingleInstance script(path);
+        QVERIFY(!script.otherInstanceRuns());
+        QVERIFY(!script.handOverMessage("PC1", "Hallo").has_value());
+    }
+
+    TLocalSocketSingleInstance first(path);
+    QVERIFY(first.tryBecomePrimary());
+    QVERIFY(!first.otherInstanceRuns());
+    QByteArray gotRecipient;
+    QByteArray gotText;
+    if (handler) {
+        first.setMessageHandler([&](const QByteArray& recipient, const QByteArray& text) {
+            gotRecipient = recipient;
+            gotText = text;
+            return TSingleInstance::TMessageReply{sent, error};
+        });
+    }
+    // Windows-1252 bytes with an umlaut and a line break, and the largest text.
+    const QByteArray text = "Gr\xfc\xdf" "e\r\n" + QByteArray(8092, 'x');
+    std::optional<TSingleInstance::TMessageReply> answer;
+    bool otherRuns = false;
+    std::atomic<bool> done = false;
+    // The script waits for the answer; the instance answers from its event loop.
+    std::thread script([&] {
+        TLocalSocketSingleInstance second(path);
+        otherRuns = second.otherInstanceRuns();
+        answer = second.handOverMessage("PC1, <Team>", text);
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    script.join();
+
+    QVERIFY(otherRuns);
+    QVERIFY(answer.has_value());
+    QCOMPARE(answer->sent, sent);
+    QCOMPARE(answer->error, error);
+    if (handler) {
+        QCOMPARE(gotRecipient, QByteArray("PC1, <Team>"));
+        QCOMPARE(gotText, text);
+    }
+}
+
+void TestPlatform::singleInstanceHandOverWithoutAnswer() {
+    // Something listens but closes without an answer (an instance that does not
+    // know the request): the message counts as not sent.
+    const QString path = QDir(FDir.path()).filePath("mute.sock");
+    QLocalServer mute;
+    QVERIFY(mute.listen(path));
+    connect(&mute, &QLocalServer::newConnection, &mute, [&mute] {
+        while (QLocalSocket* client = mute.nextPendingConnection())
+            client->abort();
+    });
+    std::optional<TSingleInstance::TMessageReply> answer;
+    std::atomic<bool> done = false;
+    std::thread script([&] {
+        TLocalSocketSingleInstance second(path);
+        answer = second.handOverMessage("PC1", "Hallo");
+        done = true;
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(done, 10000);
+    script.join();
+    QVERIFY(answer.has_value());
+    QVERIFY(!answer->sent);
+    QVERIFY(answer->error.contains(QStringLiteral("nicht geantwortet")));
 }
 
 void TestPlatform::singleInstanceDefaultPath() {

@@ -3,6 +3,7 @@
 #include "core/Ansi.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextCursor>
@@ -37,6 +38,7 @@ void TRichEditURL::setAnsiText(const QByteArray& text) {
     FEndsWithCR = false;
     FShown = normalized(text);
     FLinks.clear();
+    FBreaks.clear();
     renderFrom(0);
     verticalScrollBar()->setValue(0);
 }
@@ -48,7 +50,8 @@ void TRichEditURL::appendAnsiText(const QByteArray& added) {
     // A link may run on across the seam: show the last word again together with
     // the new text.
     qsizetype from = FShown.size();
-    while (from > 0 && !FShown.at(from - 1).isSpace())
+    const qsizetype seamStart = std::max<qsizetype>(0, from - kMaxSeam);
+    while (from > seamStart && !FShown.at(from - 1).isSpace())
         --from;
     FShown += more;
     while (!FLinks.isEmpty() && FLinks.constLast().start >= from)
@@ -56,10 +59,57 @@ void TRichEditURL::appendAnsiText(const QByteArray& added) {
     renderFrom(from);
 }
 
+qsizetype TRichEditURL::documentPosition(qsizetype shown) const {
+    // Breaks at or before `shown` stand in the document before it.
+    const auto after = std::upper_bound(FBreaks.cbegin(), FBreaks.cend(), shown);
+    return shown + (after - FBreaks.cbegin());
+}
+
+qsizetype TRichEditURL::shownPosition(qsizetype document) const {
+    // Break j stands at document position FBreaks[j] + j.
+    qsizetype low = 0;
+    qsizetype high = FBreaks.size();
+    while (low < high) {
+        const qsizetype mid = (low + high) / 2;
+        if (FBreaks.at(mid) + mid < document)
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    return document - low;
+}
+
 void TRichEditURL::renderFrom(qsizetype from) {
+    // Breaks after `from` are placed again with the new text.
+    while (!FBreaks.isEmpty() && FBreaks.constLast() > from)
+        FBreaks.removeLast();
+
+    // Where the pane breaks the segment's lines: a paragraph runs from a line
+    // break or a pane break; past kMaxBlock characters it breaks after the next
+    // blank, past kMaxBlock + kBreakSearch anywhere.
+    qsizetype lineStart = FBreaks.isEmpty() ? 0 : FBreaks.constLast();
+    for (qsizetype i = from; i > lineStart; --i) {
+        if (FShown.at(i - 1) == QLatin1Char('\n')) {
+            lineStart = i;
+            break;
+        }
+    }
+    const qsizetype firstNewBreak = FBreaks.size();
+    for (qsizetype i = from; i < FShown.size(); ++i) {
+        const QChar c = FShown.at(i);
+        const qsizetype length = i - lineStart;
+        if (c != QLatin1Char('\n') && ((length >= kMaxBlock && FShown.at(i - 1) == QLatin1Char(' ')) ||
+                                       length >= kMaxBlock + kBreakSearch)) {
+            FBreaks.append(i);
+            lineStart = i;
+        }
+        if (c == QLatin1Char('\n'))
+            lineStart = i + 1;
+    }
+
     QTextCursor cursor(document());
     cursor.beginEditBlock();
-    cursor.setPosition(int(from));
+    cursor.setPosition(int(documentPosition(from)));
     cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cursor.removeSelectedText();
 
@@ -70,19 +120,41 @@ void TRichEditURL::renderFrom(qsizetype from) {
     link.setFontUnderline(true);
     link.setForeground(palette().link());
 
+    // Inserts FShown[begin, end) with the format, starting a paragraph at each pane break.
+    qsizetype nextBreak = firstNewBreak;
+    auto insert = [&](qsizetype begin, qsizetype end, const QTextCharFormat& format) {
+        while (begin < end) {
+            if (nextBreak < FBreaks.size() && FBreaks.at(nextBreak) == begin) {
+                cursor.insertBlock();
+                ++nextBreak;
+            }
+            const qsizetype stop = nextBreak < FBreaks.size() ? std::min(end, FBreaks.at(nextBreak)) : end;
+            cursor.insertText(FShown.mid(begin, stop - begin), format);
+            begin = stop;
+        }
+    };
+
     qsizetype done = 0;
     for (const LinkFinder::TLink& l : LinkFinder::find(segment)) {
         if (l.start > done)
-            cursor.insertText(segment.mid(done, l.start - done).toString(), plain);
-        const QString address = segment.mid(l.start, l.length).toString();
-        link.setAnchorHref(address);
-        cursor.insertText(address, link);
+            insert(from + done, from + l.start, plain);
+        link.setAnchorHref(segment.mid(l.start, l.length).toString());
+        insert(from + l.start, from + l.start + l.length, link);
         FLinks.append(LinkFinder::TLink{from + l.start, l.length});
         done = l.start + l.length;
     }
     if (done < segment.size())
-        cursor.insertText(segment.mid(done).toString(), plain);
+        insert(from + done, FShown.size(), plain);
     cursor.endEditBlock();
+}
+
+QMimeData* TRichEditURL::createMimeDataFromSelection() const {
+    const QTextCursor selection = textCursor();
+    const qsizetype begin = shownPosition(selection.selectionStart());
+    const qsizetype end = shownPosition(selection.selectionEnd());
+    auto* data = new QMimeData;
+    data->setText(FShown.mid(begin, end - begin));
+    return data;
 }
 
 int TRichEditURL::linkAt(qsizetype position) const {
@@ -106,19 +178,21 @@ void TRichEditURL::mousePressEvent(QMouseEvent* event) {
         if (!anchorAt(pos).isEmpty()) {
             const QPointF inDocument(pos.x() + horizontalScrollBar()->value(),
                                      pos.y() + verticalScrollBar()->value());
-            const int hit = document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+            const int hitInDocument = document()->documentLayout()->hitTest(inDocument, Qt::ExactHit);
+            const qsizetype hit = hitInDocument >= 0 ? shownPosition(hitInDocument) : -1;
             int index = hit >= 0 ? linkAt(hit) : -1;
             if (index < 0 && hit > 0)
                 index = linkAt(hit - 1);
             if (index >= 0) {
                 const LinkFinder::TLink l = FLinks.at(index);
                 QTextCursor selection(document());
-                selection.setPosition(int(l.start));
-                selection.setPosition(int(l.start + l.length), QTextCursor::KeepAnchor);
+                selection.setPosition(int(documentPosition(l.start)));
+                selection.setPosition(int(documentPosition(l.start + l.length - 1) + 1),
+                                      QTextCursor::KeepAnchor);
                 if (focusPolicy() & Qt::ClickFocus)
                     setFocus(Qt::MouseFocusReason);
                 setTextCursor(selection);
-                DoURLClick(selection.selectedText());
+                DoURLClick(FShown.mid(l.start, l.length));
                 event->accept();
                 return;
             }

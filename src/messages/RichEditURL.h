@@ -10,6 +10,12 @@
 // The message pane: read-only plain text whose web addresses are links. The
 // text is never read as markup. A press of the left button on a link selects
 // it and reports it through OnURLClick; the pane never opens anything itself.
+//
+// A line longer than about kMaxBlock characters is laid out in several
+// paragraphs (broken after a blank where there is one), so that adding to a
+// long line costs in proportion to the added text: the layout of a paragraph
+// is redone whole on every change. The breaks are the pane's own; the shown
+// text, its links and what is copied do not contain them.
 class TRichEditURL : public QTextBrowser {
     Q_OBJECT
   public:
@@ -21,6 +27,14 @@ class TRichEditURL : public QTextBrowser {
     void appendAnsiText(const QByteArray& added);
     // The text as shown (UTF-16, line breaks as '\n').
     QString shownText() const { return FShown; }
+    // The longest paragraph the pane lays out, in characters (a break after a
+    // blank may come up to kBreakSearch characters later).
+    static constexpr qsizetype kMaxBlock = 1000;
+    static constexpr qsizetype kBreakSearch = 200;
+    // How far back from the end a link is looked for again when text is added.
+    static constexpr qsizetype kMaxSeam = 2048;
+    // The positions in shownText() before which the pane breaks a long line.
+    QList<qsizetype> softBreaks() const { return FBreaks; }
     // The links of the shown text, in order.
     QList<LinkFinder::TLink> links() const { return FLinks; }
 
@@ -31,13 +45,19 @@ class TRichEditURL : public QTextBrowser {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // What is copied is the shown text of the selection, without the pane's breaks.
+    QMimeData* createMimeDataFromSelection() const override;
 
   private:
     QString normalized(const QByteArray& ansi);
     void renderFrom(qsizetype from);
     int linkAt(qsizetype position) const;
+    // Positions in the document and in FShown, which differ by the breaks before them.
+    qsizetype documentPosition(qsizetype shown) const;
+    qsizetype shownPosition(qsizetype document) const;
 
     QString FShown;
     QList<LinkFinder::TLink> FLinks;
     bool FEndsWithCR = false;
+    QList<qsizetype> FBreaks; // ascending
 };

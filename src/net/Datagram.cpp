@@ -15,4 +15,12 @@ QByteArray build(const QByteArray& sender, const char* keyword, const QByteArray
     return text;
 }
 
+bool isPresence(QByteArrayView text) {
+    const qsizetype colon = text.indexOf(':');
+    if (colon <= 0)
+        return false;
+    const QByteArrayView rest = text.sliced(colon + 1);
+    return rest.startsWith(kConnect) || rest.startsWith(kRefresh) || rest.startsWith(kDisconnect);
+}
+
 } // namespace Datagram

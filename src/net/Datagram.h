@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 
 // The text of one datagram: sender computer name + ":" + keyword + payload.
 // Every keyword ends in its own colon; keywords are compared exactly.
@@ -17,6 +18,10 @@ inline constexpr char kData[] = "KVPALAVERODATA:";
 constexpr qsizetype kBufferSize = 8192;
 constexpr qsizetype kHeadroom = 100;
 constexpr qsizetype kMaxTextSize = kBufferSize - kHeadroom;
+
+// True when the keyword after the sender name is connect, refresh or
+// disconnect (bytes as received; the keywords are ASCII on every encoding).
+bool isPresence(QByteArrayView text);
 
 // sender + ":" + keyword + payload
 QByteArray build(const QByteArray& sender, const char* keyword, const QByteArray& payload = {});

@@ -25,6 +25,9 @@ constexpr qint64 kLocalAddressAgeMs = 1000;
 
 TUdpEndpoint::TUdpEndpoint(INetworkInfo& net, IMessageBoxes& boxes, QObject* parent)
     : QObject(parent), FNet(net), FBoxes(boxes) {
+    // Presence datagrams are handed on ahead of a stream of data or groups
+    // datagrams, so that a peer's connect is answered while they pour in.
+    FQueue.setUrgency(&Datagram::isPresence);
     // Queued: the readers append on their own threads.
     connect(&FQueue, &TDatagramQueue::arrived, this, &TUdpEndpoint::drain, Qt::QueuedConnection);
 }

@@ -10,6 +10,11 @@ qsizetype cost(const TReceivedDatagram& datagram) {
 
 TDatagramQueue::TDatagramQueue(qsizetype limitBytes, QObject* parent) : QObject(parent), FLimit(limitBytes) {}
 
+void TDatagramQueue::setUrgency(TUrgency urgent) {
+    QMutexLocker lock(&FMutex);
+    FIsUrgent = urgent;
+}
+
 void TDatagramQueue::append(std::vector<TReceivedDatagram>& batch) {
     bool announce = false;
     {
@@ -21,9 +26,12 @@ void TDatagramQueue::append(std::vector<TReceivedDatagram>& batch) {
                 continue;
             }
             FBytes += c;
-            FItems.push_back(std::move(datagram));
+            if (FIsUrgent && FIsUrgent(datagram.bytes))
+                FUrgent.push_back(std::move(datagram));
+            else
+                FItems.push_back(std::move(datagram));
         }
-        if (!FAnnounced && !FItems.empty())
+        if (!FAnnounced && !(FItems.empty() && FUrgent.empty()))
             announce = FAnnounced = true;
     }
     batch.clear();
@@ -33,12 +41,13 @@ void TDatagramQueue::append(std::vector<TReceivedDatagram>& batch) {
 
 bool TDatagramQueue::take(TReceivedDatagram& out) {
     QMutexLocker lock(&FMutex);
-    if (FItems.empty()) {
+    std::deque<TReceivedDatagram>& items = FUrgent.empty() ? FItems : FUrgent;
+    if (items.empty()) {
         FAnnounced = false;
         return false;
     }
-    out = std::move(FItems.front());
-    FItems.pop_front();
+    out = std::move(items.front());
+    items.pop_front();
     FBytes -= cost(out);
     return true;
 }
@@ -46,13 +55,14 @@ bool TDatagramQueue::take(TReceivedDatagram& out) {
 void TDatagramQueue::clear() {
     QMutexLocker lock(&FMutex);
     FItems.clear();
+    FUrgent.clear();
     FBytes = 0;
     FAnnounced = false;
 }
 
 qsizetype TDatagramQueue::size() const {
     QMutexLocker lock(&FMutex);
-    return qsizetype(FItems.size());
+    return qsizetype(FItems.size() + FUrgent.size());
 }
 
 qsizetype TDatagramQueue::bytes() const {

@@ -18,14 +18,21 @@ struct TReceivedDatagram {
 // thread: first in, first out, bounded by the memory they take rather than by
 // their number. What does not fit is dropped and counted. Readers append from
 // their own threads; the consumer takes on its thread.
+//
+// Datagrams that the urgency test picks (set before the readers start) are
+// taken ahead of all others, each group in its own order of arrival.
 class TDatagramQueue : public QObject {
     Q_OBJECT
-public:
+  public:
     static constexpr qsizetype kDefaultLimit = 32 * 1024 * 1024;
     // The bookkeeping of one queued datagram, charged beside its bytes.
     static constexpr qsizetype kOverhead = 64;
 
     explicit TDatagramQueue(qsizetype limitBytes = kDefaultLimit, QObject* parent = nullptr);
+
+    // A pure function of the datagram's bytes; it runs on the readers' threads.
+    using TUrgency = bool (*)(QByteArrayView bytes);
+    void setUrgency(TUrgency urgent);
 
     // Appends the datagrams in order and empties the batch. Thread-safe.
     void append(std::vector<TReceivedDatagram>& batch);
@@ -39,15 +46,17 @@ public:
     // Datagrams dropped because the queue was full, since it was made.
     quint64 dropped() const;
 
-Q_SIGNALS:
+  Q_SIGNALS:
     // Emitted (from the appending thread) when datagrams wait and the consumer
     // has not been told yet: once after each time take() found the queue empty.
     void arrived();
 
-private:
+  private:
     const qsizetype FLimit;
     mutable QMutex FMutex;
     std::deque<TReceivedDatagram> FItems;
+    std::deque<TReceivedDatagram> FUrgent;
+    TUrgency FIsUrgent = nullptr;
     qsizetype FBytes = 0;
     quint64 FDropped = 0;
     bool FAnnounced = false;

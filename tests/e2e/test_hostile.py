@@ -7,6 +7,8 @@ import re
 import socket
 import struct
 import subprocess
+import threading
+import time
 
 import lan
 from lan import LanTestCase
@@ -118,6 +120,51 @@ class ForgedSenderTest(LanTestCase):
         self.sync(self.inst, self.probe)
         self.assertEqual(self.inst.matching("PC-X"), [])
         self.assertIsNone(read(self.log_path))
+
+
+class StreamTest(LanTestCase):
+    def setUp(self):
+        super().setUp()
+        self.a = self.lan.add_host("PC-A")
+        self.p = self.lan.add_host("PC-P")
+        self.q = self.lan.add_host("PC-Q")
+        self.probe = self.lan.probe(self.p)
+        self.asker = self.lan.probe(self.q)
+        xdg = self.lan.new_xdg()
+        xdg.write_settings(SaveHistory="1", Sound="0", Music="0")
+        self.inst = self.start_ready(self.a, self.probe, xdg=xdg)
+        self.log_path = os.path.join(xdg.data_dir, "Palavero.Log")
+
+    def connect_answer_time(self, during):
+        """Runs during() on a thread; 0.3 s into it PC-Q sends a connect datagram.
+        Returns the seconds until PC-A's refresh answer reached PC-Q."""
+        worker = threading.Thread(target=during)
+        worker.start()
+        time.sleep(0.3)
+        since = self.asker.mark()
+        sent = time.monotonic()
+        self.asker.send(b"PC-Q:KVPALAVEROCONNECT:", self.a.addr)
+        answer = self.asker.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since, timeout=60)
+        worker.join()
+        return answer[0].t - sent
+
+    def test_continuation_stream_keeps_presence_answered(self):
+        self.probe.send(b"PC-P:KVPALAVERODATA:Anfang", self.a.addr)
+        parts = [b"KVPALAVEROPART" + bytes([97 + i % 26]) * 300 for i in range(500)]
+
+        def stream():
+            for i, part in enumerate(parts):
+                self.probe.send(b"PC-P:KVPALAVERODATA:" + part, self.a.addr)
+                if i % 25 == 24:
+                    time.sleep(0.02)
+
+        took = self.connect_answer_time(stream)
+        print("connect answered during 500 continuations after %.3f s" % took)
+        self.assertLess(took, 1.0)
+        self.sync(self.inst, self.probe)
+        # Every continuation is in the log, in order, as received.
+        log = read(self.log_path)
+        self.assertTrue(log.endswith(b"Anfang\r\n" + b"".join(p[len(b"KVPALAVEROPART"):] for p in parts)))
 
 
 if __name__ == "__main__":

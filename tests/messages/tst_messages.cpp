@@ -12,10 +12,14 @@
 #include "messages/TargetFocusRule.h"
 #include "settings/LiveSettings.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <memory>
 
@@ -235,6 +239,7 @@ class TestMessages : public QObject {
     void paneShowsPlainText();
     void paneAppendAcrossSeam_data();
     void paneAppendAcrossSeam();
+    void paneLongLine();
     void paneClick();
 };
 
@@ -1078,6 +1083,57 @@ void TestMessages::paneAppendAcrossSeam() {
         QVERIFY(c.charFormat().isAnchor());
         QCOMPARE(c.charFormat().anchorHref(), pane.shownText().mid(l.start, l.length));
     }
+}
+
+// A line that grows by continuations without end is laid out in paragraphs of
+// bounded length; the shown text, the links and what is copied are unchanged.
+void TestMessages::paneLongLine() {
+    QByteArray first = "Nachricht von PC2 (24.11.2014 09:15:02)\r\nAnfang ";
+    QList<QByteArray> appends;
+    for (int i = 0; i < 40; ++i)
+        appends << QByteArray(299, char('a' + i % 26)) + ' ';
+    // A long address without a blank, added in pieces: broken inside.
+    appends << "www.example.com/" + QByteArray(150, 'p') << QByteArray(300, 'q') << QByteArray(300, 'r')
+            << QByteArray(300, 's') << " Ende\r\nneue Zeile";
+    TRichEditURL pane;
+    pane.setAnsiText(first);
+    QByteArray all = first;
+    for (const QByteArray& a : appends) {
+        pane.appendAnsiText(a);
+        all += a;
+    }
+    TRichEditURL whole;
+    whole.setAnsiText(all);
+    const QString shown = paneTextOf(all);
+    QCOMPARE(pane.shownText(), shown);
+    QCOMPARE(whole.shownText(), shown);
+    QCOMPARE(pane.links(), whole.links());
+    QCOMPARE(pane.softBreaks(), whole.softBreaks());
+    QVERIFY(pane.softBreaks().size() >= 10);
+    QCOMPARE(pane.toPlainText().size(), shown.size() + pane.softBreaks().size());
+    for (QTextBlock b = pane.document()->begin(); b.isValid(); b = b.next())
+        QVERIFY(b.length() <= TRichEditURL::kMaxBlock + TRichEditURL::kBreakSearch + 1);
+
+    // The address keeps its whole target on both sides of the break inside it.
+    QCOMPARE(pane.links().size(), 1);
+    const LinkFinder::TLink l = pane.links().first();
+    const QString address = shown.mid(l.start, l.length);
+    QVERIFY(address.startsWith(QLatin1String("www.example.com/pp")) && address.endsWith(QLatin1String("ss")));
+    int anchored = 0;
+    for (QTextBlock b = pane.document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isAnchor()) {
+                QCOMPARE(it.fragment().charFormat().anchorHref(), address);
+                anchored += it.fragment().length();
+            }
+        }
+    }
+    QCOMPARE(anchored, int(l.length));
+
+    // Copying gives the shown text, without the pane's breaks.
+    pane.selectAll();
+    pane.copy();
+    QCOMPARE(QGuiApplication::clipboard()->text(), shown);
 }
 
 void TestMessages::paneClick() {

@@ -124,6 +124,8 @@ class TestNet : public QObject {
     void initTestCase();
 
     // Datagram text and dispatch
+    void presenceKeywords_data();
+    void presenceKeywords();
     void build_data();
     void build();
     void splitSenderName_data();
@@ -201,6 +203,25 @@ void TestNet::initTestCase() {
 }
 
 // ---------------------------------------------------------------- datagram text
+
+void TestNet::presenceKeywords_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("presence");
+    QTest::newRow("connect") << QByteArray("PC-1:KVPALAVEROCONNECT:") << true;
+    QTest::newRow("refresh") << QByteArray("PC-1:KVPALAVEROREFRESH:") << true;
+    QTest::newRow("disconnect") << QByteArray("PC-1:KVPALAVERODISCONNECT:x") << true;
+    QTest::newRow("data") << QByteArray("PC-1:KVPALAVERODATA:KVPALAVEROCONNECT:") << false;
+    QTest::newRow("groups") << QByteArray("PC-1:KVPALAVEROGROUPS:[A]") << false;
+    QTest::newRow("no sender") << QByteArray(":KVPALAVEROCONNECT:") << false;
+    QTest::newRow("no colon") << QByteArray("KVPALAVEROCONNECT") << false;
+    QTest::newRow("lower case") << QByteArray("PC-1:kvpalaveroconnect:") << false;
+}
+
+void TestNet::presenceKeywords() {
+    QFETCH(QByteArray, text);
+    QFETCH(bool, presence);
+    QCOMPARE(Datagram::isPresence(text), presence);
+}
 
 void TestNet::build_data() {
     QTest::addColumn<QByteArray>("sender");

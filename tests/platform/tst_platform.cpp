@@ -155,6 +155,7 @@ private Q_SLOTS:
     // Datagram queue and socket reader
     void datagramQueueBoundedByMemory();
     void datagramQueueAnnouncesOncePerEmptying();
+    void datagramQueueTakesUrgentFirst();
     void datagramSocketReadsWithoutEventLoop();
 
     // Single instance
@@ -855,6 +856,30 @@ void TestPlatform::datagramQueueBoundedByMemory() {
     QCOMPARE(queue.size(), 0);
     QCOMPARE(queue.bytes(), 0);
     QCOMPARE(queue.dropped(), 2u); // the count is kept
+}
+
+void TestPlatform::datagramQueueTakesUrgentFirst() {
+    TDatagramQueue queue;
+    queue.setUrgency([](QByteArrayView bytes) { return bytes.startsWith("!"); });
+    QSignalSpy arrived(&queue, &TDatagramQueue::arrived);
+    auto batch = datagrams({"a1", "!u1", "a2", "!u2"});
+    queue.append(batch);
+    QCOMPARE(queue.size(), 4);
+    TReceivedDatagram d;
+    QVERIFY(queue.take(d));
+    QCOMPARE(d.bytes, QByteArray("!u1"));
+    batch = datagrams({"a3", "!u3"});
+    queue.append(batch);
+    QCOMPARE(takeAll(queue), (QList<QByteArray>{"!u2", "!u3", "a1", "a2", "a3"}));
+    QCOMPARE(queue.bytes(), 0);
+    QCOMPARE(arrived.count(), 1);
+    // Urgent datagrams count against the same bound.
+    TDatagramQueue small(2 * (3 + TDatagramQueue::kOverhead));
+    small.setUrgency([](QByteArrayView bytes) { return bytes.startsWith("!"); });
+    batch = datagrams({"abc", "!uv", "!wx"});
+    small.append(batch);
+    QCOMPARE(small.dropped(), 1u);
+    QCOMPARE(takeAll(small), (QList<QByteArray>{"!uv", "abc"}));
 }
 
 void TestPlatform::datagramQueueAnnouncesOncePerEmptying() {

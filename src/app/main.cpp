@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
 #include "snippets/FormTextbausteine.h"
+#include "snippets/SnippetStore.h"
 #include "groups/FormGroups.h"
 
 #include <QApplication>
@@ -79,7 +80,8 @@ int main(int argc, char** argv) {
         // The windows, in this order; all live until the program ends.
         TFormMain formMain(*platform, boxes, commandLine);
         TFormOptions formOptions(*platform->autostart, boxes, platform->systemInfo->executablePath());
-        TFormTextbausteine formTextbausteine;
+        TSnippetStore snippets;
+        TFormTextbausteine formTextbausteine(snippets, boxes, &formMain);
         TFormGroups formGroups(boxes, platform->systemInfo->systemLocale(), &formMain); // with its name prompt
         TFormKVInfo formKVInfo(*platform->desktop, &formMain);
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);

@@ -1,5 +1,7 @@
 #include "core/FileReplace.h"
 
+#include "core/FileErrorText.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -10,39 +12,10 @@ namespace FileReplace {
 
 namespace {
 
-// A German text for the system's error number; the file's own error text
-// where there is none of ours.
-QString reasonText(int error, const QString& fallback) {
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("Zugriff verweigert.");
-    case ENOSPC:
-        return QStringLiteral("Auf dem Datenträger ist kein Platz mehr frei.");
-    case EFBIG:
-        return QStringLiteral("Die Datei ist zu groß für den Datenträger.");
-    case EDQUOT:
-        return QStringLiteral("Das Speicherkontingent ist erschöpft.");
-    case EROFS:
-        return QStringLiteral("Das Dateisystem ist schreibgeschützt.");
-    case ENOENT:
-        return QStringLiteral("Der Ordner existiert nicht.");
-    case ENOTDIR:
-        return QStringLiteral("Ein Teil des Pfades ist kein Ordner.");
-    case EISDIR:
-        return QStringLiteral("Unter diesem Namen besteht ein Ordner.");
-    case EIO:
-        return QStringLiteral("Ein-/Ausgabefehler des Datenträgers.");
-    default:
-        break;
-    }
-    return fallback.isEmpty() ? QStringLiteral("Unbekannter Fehler.") : fallback;
-}
-
 // `error` is the system's error number of the failed step (0 when unknown).
-bool fail(QString* reason, int error, const QString& text) {
+bool fail(QString* reason, int error, QFileDevice::FileError fileError, const QString& path) {
     if (reason)
-        *reason = reasonText(error, text);
+        *reason = FileErrorText::reason(error, fileError, path);
     return false;
 }
 
@@ -62,33 +35,33 @@ bool isLeftoverName(const QString& name, const QString& fileName) {
 
 bool write(const QString& path, const QByteArray& bytes, QString* reason) {
     if (QFileInfo(path).isDir())
-        return fail(reason, EISDIR, QString());
+        return fail(reason, EISDIR, QFileDevice::OpenError, path);
     QSaveFile file(path);
     errno = 0;
     // Unbuffered: a buffered write reports success and leaves the error (a full
     // disk) to the flush at the end, which the rename would not wait for.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return fail(reason, errno, file.errorString());
+        return fail(reason, errno, file.error(), path);
     qsizetype done = 0;
     while (done < bytes.size()) {
         errno = 0;
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
             const int error = errno;
-            const QString text = file.errorString();
+            const QFileDevice::FileError fileError = file.error();
             file.cancelWriting();
-            return fail(reason, error, text);
+            return fail(reason, error, fileError, path);
         }
         done += qsizetype(n);
     }
     if (file.error() != QFileDevice::NoError) {
-        const QString text = file.errorString();
+        const QFileDevice::FileError fileError = file.error();
         file.cancelWriting();
-        return fail(reason, 0, text);
+        return fail(reason, 0, fileError, path);
     }
     errno = 0;
     if (!file.commit())
-        return fail(reason, errno, file.errorString());
+        return fail(reason, errno, file.error(), path);
     return true;
 }
 

@@ -1,61 +1,29 @@
 #include "groups/GroupFile.h"
 
 #include "core/Ansi.h"
+#include "core/ByteOrderMark.h"
 #include "core/FileReplace.h"
 #include "core/TextUtil.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QStringEncoder>
 
 const QByteArray TGroupFile::kMembersKey = QByteArrayLiteral("Members");
 
 namespace {
 
-const QByteArray kBomUtf8 = QByteArrayLiteral("\xEF\xBB\xBF");
-const QByteArray kBomUtf16LE = QByteArrayLiteral("\xFF\xFE");
-const QByteArray kBomUtf16BE = QByteArrayLiteral("\xFE\xFF");
-
 // The file's text as Windows-1252, and the encoding it was found in.
 QByteArray decode(const QByteArray& bytes, TGroupFile::Encoding* encoding) {
-    auto fromUnicode = [](QStringDecoder::Encoding enc, QByteArrayView body) {
-        QStringDecoder decoder(enc, QStringDecoder::Flag::Stateless);
-        QString text = decoder(body);
-        return Ansi::fromUnicode(text);
-    };
-    if (bytes.startsWith(kBomUtf8)) {
-        *encoding = TGroupFile::Encoding::Utf8;
-        return fromUnicode(QStringDecoder::Utf8, QByteArrayView(bytes).sliced(3));
-    }
-    if (bytes.startsWith(kBomUtf16LE)) {
-        *encoding = TGroupFile::Encoding::Utf16LE;
-        return fromUnicode(QStringDecoder::Utf16LE, QByteArrayView(bytes).sliced(2));
-    }
-    if (bytes.startsWith(kBomUtf16BE)) {
-        *encoding = TGroupFile::Encoding::Utf16BE;
-        return fromUnicode(QStringDecoder::Utf16BE, QByteArrayView(bytes).sliced(2));
-    }
-    *encoding = TGroupFile::Encoding::Ansi;
-    return bytes;
+    *encoding = ByteOrderMark::detect(bytes);
+    if (*encoding == TGroupFile::Encoding::Ansi)
+        return bytes;
+    return Ansi::fromUnicode(ByteOrderMark::decode(bytes));
 }
 
 QByteArray encode(const QByteArray& ansi, TGroupFile::Encoding encoding) {
-    switch (encoding) {
-    case TGroupFile::Encoding::Ansi:
+    if (encoding == TGroupFile::Encoding::Ansi)
         return ansi;
-    case TGroupFile::Encoding::Utf8:
-        return kBomUtf8 + Ansi::toUnicode(ansi).toUtf8();
-    case TGroupFile::Encoding::Utf16LE: {
-        QStringEncoder encoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::Stateless);
-        return kBomUtf16LE + QByteArray(encoder(Ansi::toUnicode(ansi)));
-    }
-    case TGroupFile::Encoding::Utf16BE: {
-        QStringEncoder encoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::Stateless);
-        return kBomUtf16BE + QByteArray(encoder(Ansi::toUnicode(ansi)));
-    }
-    }
-    return ansi;
+    return ByteOrderMark::encode(Ansi::toUnicode(ansi), encoding);
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ByteOrderMark.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -25,7 +27,7 @@
 // a store without groups is 0 bytes.
 class TGroupFile {
   public:
-    enum class Encoding { Ansi, Utf8, Utf16LE, Utf16BE };
+    using Encoding = ByteOrderMark::Encoding;
     enum class LoadStatus { Loaded, Missing, Unreadable };
 
     struct TSection {

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QFileDevice>
+#include <QString>
+
+// German reasons for failed file operations, for the messages the user sees.
+namespace FileErrorText {
+
+// The reason for a failure of a file operation on `path`: from the system error
+// number when there is one (errno right after the failing call), else from the
+// file's error state.
+QString reason(int systemError, QFileDevice::FileError error, const QString& path);
+
+} // namespace FileErrorText

@@ -21,6 +21,8 @@
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
 #include "settings/LiveSettings.h"
+#include "snippets/MainWindowSnippets.h"
+#include "snippets/SnippetStore.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -78,6 +80,14 @@ void TFormMain::setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFor
     FAbout = about;
 }
 
+TSnippetStore& TFormMain::snippetStore() {
+    return *FSubsystems->snippets;
+}
+
+void TFormMain::setSnippetEditor(TFormTextbausteine* editor) {
+    FSubsystems->snippetHooks->setEditor(editor);
+}
+
 void TFormMain::connectControls() {
     connect(FSubsystems.get(), &TMainSubsystems::statusText, this, &TFormMain::setStatusText);
     connect(&TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
@@ -126,6 +136,8 @@ void TFormMain::TimerStartTimer() {
         FGroupEditor->SetGroupsFile(FGroupsFile);
     groups().setGroupsFile(FGroupsFile);
     groups().RebuildTargetList();
+    snippetStore().setSnippetFile(FSnippetFile);
+    snippetStore().LoadSnippetFile();
     TFirewallStep::run(*FPlatform.firewall, FBoxes);
     TimerStartUdp.start();
     presence().startLonelinessTimer();

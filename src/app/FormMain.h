@@ -16,11 +16,13 @@ class TDatagramHandler;
 class TFormGroups;
 class TFormKVInfo;
 class TFormOptions;
+class TFormTextbausteine;
 class TGroupDistribution;
 class TLiveSettingsRef;
 class TMainSubsystems;
 class TMessageLog;
 class TPresence;
+class TSnippetStore;
 class TTargetList;
 class TTrayViews;
 class TUdpEndpoint;
@@ -38,6 +40,9 @@ public:
 
     // The dialogs created after the main window (they live for the run).
     void setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about);
+    // The live snippets, and their editor (created after the main window, with it as parent).
+    TSnippetStore& snippetStore();
+    void setSnippetEditor(TFormTextbausteine* editor);
 
     // Start-up and exit.
     void TimerStartTimer();

@@ -18,6 +18,8 @@
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
+#include "snippets/MainWindowSnippets.h"
+#include "snippets/SnippetStore.h"
 
 #include <QAction>
 #include <QLoggingCategory>
@@ -26,7 +28,7 @@
 
 Q_LOGGING_CATEGORY(lcTargets, "palavero.targets", QtInfoMsg)
 
-TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform) {
+TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSendView(c.sendView) {
     state = std::make_unique<TMessageState>();
     targetList = std::make_unique<TTargetList>(c.computerName);
     endpoint = std::make_unique<TUdpEndpoint>(*c.platform.networkInfo, c.boxes);
@@ -64,6 +66,7 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform) {
     receiver = std::make_unique<TMessageReceiver>(c.receiveView, c.settings, *c.platform.sound, *log, *state);
     ISendView& view = c.sendView;
     focusRule = std::make_unique<TTargetFocusRule>([&view] { view.focusEditor(); });
+    snippets = std::make_unique<TSnippetStore>();
 }
 
 TMainSubsystems::~TMainSubsystems() = default;
@@ -98,6 +101,13 @@ void TMainSubsystems::wire(TFormMainUi& ui) {
     connect(ui.ComboBoxTarget, &TTargetCombo::selected, this, [this] { focusRule->ComboBoxTargetSelect(); });
     connect(ui.RichEditMsg, &TRichEditURL::OnURLClick, this,
             [this](QObject*, const QString& url) { FPlatform.desktop->openUrl(LinkFinder::urlForOpening(url)); });
+
+    snippetHooks = std::make_unique<TMainWindowSnippets>(
+        *snippets, TMainWindowSnippets::TWindow{ui.MemoSend, [this] { FSendView.hideToTray(); },
+                                                [this] { FSendView.showWindow(); }});
+    connect(ui.extbausteine1, &QAction::triggered, snippetHooks.get(), &TMainWindowSnippets::extbausteine1Click);
+    connect(ui.BitBtnTextbausteine, &QPushButton::clicked, snippetHooks.get(),
+            &TMainWindowSnippets::BitBtnTextbausteineClick);
 }
 
 // Additions to and removals from the target list go to the logging category

@@ -17,6 +17,8 @@ class TGroupDistribution;
 class TMessageLog;
 class TMessageReceiver;
 class TMessageSender;
+class TMainWindowSnippets;
+class TSnippetStore;
 class TPresence;
 class TTargetFocusRule;
 class TTargetList;
@@ -60,6 +62,8 @@ public:
     std::unique_ptr<TMessageSender> sender;
     std::unique_ptr<TMessageReceiver> receiver;
     std::unique_ptr<TTargetFocusRule> focusRule;
+    std::unique_ptr<TSnippetStore> snippets;
+    std::unique_ptr<TMainWindowSnippets> snippetHooks; // made by wire()
 
 Q_SIGNALS:
     void statusText(const QString& text);
@@ -68,4 +72,5 @@ private:
     void logTargetChanges();
 
     TPlatform& FPlatform;
+    ISendView& FSendView;
 };

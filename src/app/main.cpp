@@ -8,7 +8,6 @@
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
 #include "snippets/FormTextbausteine.h"
-#include "snippets/SnippetStore.h"
 #include "groups/FormGroups.h"
 
 #include <QApplication>
@@ -80,11 +79,11 @@ int main(int argc, char** argv) {
         // The windows, in this order; all live until the program ends.
         TFormMain formMain(*platform, boxes, commandLine);
         TFormOptions formOptions(*platform->autostart, boxes, platform->systemInfo->executablePath());
-        TSnippetStore snippets;
-        TFormTextbausteine formTextbausteine(snippets, boxes, &formMain);
+        TFormTextbausteine formTextbausteine(formMain.snippetStore(), boxes, &formMain);
         TFormGroups formGroups(boxes, platform->systemInfo->systemLocale(), &formMain); // with its name prompt
         TFormKVInfo formKVInfo(*platform->desktop, &formMain);
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
+        formMain.setSnippetEditor(&formTextbausteine);
 
         QObject::connect(&instance, &TSingleInstance::showRequested, &formMain, &TFormMain::WMShowRequest);
         instance.setMessageHandler([&formMain](const QByteArray& recipient, const QByteArray& text) {

@@ -12,10 +12,13 @@
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
+#include "snippets/SnippetStore.h"
 
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QAction>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -87,6 +90,7 @@ private Q_SLOTS:
     void hideButtonCaptionForSwissGerman_data();
     void hideButtonCaptionForSwissGerman();
     void startUpHidesAndPreparesData();
+    void startUpLoadsSnippetsForF3();
     void viewTransitions();
     void closeBoxOnlyHides();
     void minimumHeightRule();
@@ -174,6 +178,30 @@ void TestFormMain::startUpHidesAndPreparesData() {
     QCOMPARE(f.form->snippetFile(), dir + QStringLiteral("/PalaveroTB.ini"));
     QVERIFY(f.form->endpoint().isOpen());
     QVERIFY2(f.boxes.boxes.isEmpty(), qPrintable(f.boxes.texts().join('|')));
+}
+
+// The snippet file of the data directory is loaded at start; F3 in the editor
+// expands from it, and from rows added later without a save.
+void TestFormMain::startUpLoadsSnippetsForF3() {
+    const QString dir = TestSupport::userRoot() + QStringLiteral("/data/Korvel/Palavero");
+    QVERIFY(QDir().mkpath(dir));
+    QFile file(dir + QStringLiteral("/PalaveroTB.ini"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("MFG=Mit freundlichen Gr\xfc\xdf" "en\r\n");
+    file.close();
+    Fixture f;
+    f.startUp();
+    f.form->MemoSend->insertPlainText(QStringLiteral("Gruß "));
+    QTest::keyClicks(f.form->MemoSend, QStringLiteral("mfg"));
+    QTest::keyClick(f.form->MemoSend, Qt::Key_F3);
+    QCOMPARE(f.form->messageText(), QByteArray("Gru\xdf Mit freundlichen Gr\xfc\xdf" "en"));
+
+    f.form->snippetStore().setSnippets({{QStringLiteral("sg"), QStringLiteral("Sehr geehrte")}});
+    f.form->MemoSend->insertPlainText(QStringLiteral("\n"));
+    QTest::keyClicks(f.form->MemoSend, QStringLiteral("sg"));
+    QTest::keyClick(f.form->MemoSend, Qt::Key_F3);
+    QCOMPARE(f.form->messageText(), QByteArray("Gru\xdf Mit freundlichen Gr\xfc\xdf" "en\r\nSehr geehrte"));
+    QVERIFY(file.remove());
 }
 
 void TestFormMain::viewTransitions() {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+
+class QPlainTextEdit;
+class TFormTextbausteine;
+class TSnippetExpander;
+class TSnippetStore;
+
+// What the snippets bring to the main window: the F3 expansion in its message
+// editor, and the tray-menu item and the button that open the snippet editor.
+class TMainWindowSnippets : public QObject {
+    Q_OBJECT
+  public:
+    struct TWindow {
+        QPlainTextEdit* memoSend;
+        std::function<void()> hide; // the main window goes to the tray
+        std::function<void()> show; // the main window comes back
+    };
+
+    TMainWindowSnippets(const TSnippetStore& store, TWindow window, QObject* parent = nullptr);
+    ~TMainWindowSnippets() override;
+
+    void setEditor(TFormTextbausteine* editor);
+
+    // Tray menu "Textbausteine": the snippet editor, modally.
+    void extbausteine1Click();
+    // Button "&Textbausteine": the main window hides while the snippet editor is
+    // shown modally, and shows again when it closes.
+    void BitBtnTextbausteineClick();
+
+  private:
+    TWindow FWindow;
+    QPointer<TFormTextbausteine> FEditor;
+    std::unique_ptr<TSnippetExpander> FExpander;
+};

@@ -125,12 +125,15 @@ bool TSnippetStore::setData(const QModelIndex& index, const QVariant& value, int
         }
     }
     if (row == FRows.size()) {
-        // The new-entry row: only something entered makes it a snippet.
+        // The new-entry row: only something entered makes it a snippet. It
+        // becomes that snippet's row (an edit in it goes on there), and a new
+        // empty row follows it.
         if (text.isEmpty())
             return false;
-        beginInsertRows(QModelIndex(), row, row);
+        beginInsertRows(QModelIndex(), row + 1, row + 1);
         FRows.append(index.column() == KeyColumn ? TSnippet{text, QString()} : TSnippet{QString(), text});
         endInsertRows();
+        Q_EMIT dataChanged(this->index(row, KeyColumn), this->index(row, TextColumn));
         return true;
     }
     QString& field = index.column() == KeyColumn ? FRows[row].key : FRows[row].text;

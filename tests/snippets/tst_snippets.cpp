@@ -530,29 +530,44 @@ void TestSnippets::keyEdits() {
 void TestSnippets::gridRows() {
     TSnippetStore store;
     TSnippetGrid grid(store);
+    grid.show();
+    QVERIFY(QTest::qWaitForWindowActive(&grid));
     QCOMPARE(store.rowCount(), 1); // the new-entry row only
 
-    // Typing into the new-entry row appends a snippet; a line break in it becomes a blank.
-    QVERIFY(store.setData(store.index(0, TSnippetStore::TextColumn), QStringLiteral("zwei\r\nZeilen")));
-    QCOMPARE(describe(store.snippets()), QStringLiteral("=zwei  Zeilen"));
-    QVERIFY(!store.setData(store.index(1, TSnippetStore::KeyColumn), QString()));
+    // A key typed into the new-entry row, Tab, a text: one snippet, in that row.
+    const QModelIndex entry = store.index(0, TSnippetStore::KeyColumn);
+    grid.setCurrentIndex(entry);
+    grid.edit(entry);
+    QTest::keyClicks(grid.indexWidget(entry), QStringLiteral("neu"));
+    QTest::keyClick(grid.indexWidget(entry), Qt::Key_Tab);
+    const QModelIndex text = store.index(0, TSnippetStore::TextColumn);
+    QCOMPARE(grid.currentIndex(), text);
+    QVERIFY(grid.indexWidget(text));
+    QTest::keyClicks(grid.indexWidget(text), QStringLiteral("Text"));
+    grid.commitOpenEditor();
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text"));
     QCOMPARE(store.rowCount(), 2);
 
+    // Nothing entered leaves the new-entry row empty; a line break becomes a blank.
+    QVERIFY(!store.setData(store.index(1, TSnippetStore::KeyColumn), QString()));
+    QVERIFY(store.setData(store.index(1, TSnippetStore::TextColumn), QStringLiteral("zwei\r\nZeilen")));
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text|=zwei  Zeilen"));
+
     // Insert adds an empty row before the current one; Ctrl+Del removes the current row.
-    grid.setCurrentIndex(store.index(0, TSnippetStore::KeyColumn));
-    QTest::keyClick(&grid, Qt::Key_Insert);
-    QCOMPARE(describe(store.snippets()), QStringLiteral("=|=zwei  Zeilen"));
-    QVERIFY(grid.isEditing());
-    QTest::keyClicks(grid.indexWidget(store.index(0, TSnippetStore::KeyColumn)), QStringLiteral("neu"));
-    grid.commitOpenEditor();
-    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=|=zwei  Zeilen"));
-    grid.setCurrentIndex(store.index(1, TSnippetStore::TextColumn));
-    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(describe(store.snippets()), QStringLiteral("neu="));
-    // The new-entry row cannot be removed.
     grid.setCurrentIndex(store.index(1, TSnippetStore::KeyColumn));
+    QTest::keyClick(&grid, Qt::Key_Insert);
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text|=|=zwei  Zeilen"));
+    QVERIFY(grid.isEditing());
+    QTest::keyClicks(grid.indexWidget(store.index(1, TSnippetStore::KeyColumn)), QStringLiteral("x"));
+    grid.commitOpenEditor();
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text|x=|=zwei  Zeilen"));
+    grid.setCurrentIndex(store.index(2, TSnippetStore::TextColumn));
     QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
-    QCOMPARE(describe(store.snippets()), QStringLiteral("neu="));
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text|x="));
+    QCOMPARE(grid.currentIndex(), store.index(2, TSnippetStore::TextColumn));
+    // The new-entry row cannot be removed.
+    QTest::keyClick(&grid, Qt::Key_Delete, Qt::ControlModifier);
+    QCOMPARE(describe(store.snippets()), QStringLiteral("neu=Text|x="));
 }
 
 void TestSnippets::editorLayout() {

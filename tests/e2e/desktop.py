@@ -52,6 +52,23 @@ def free_port():
 wait_for = poll
 
 
+def _display_taken(n):
+    try:
+        with open("/tmp/.X%d-lock" % n) as f:
+            pid = int(f.read().strip() or 0)
+    except (OSError, ValueError):
+        return False
+    if pid <= 0:
+        return True
+    try:
+        os.kill(pid, 0)
+    except ProcessLookupError:
+        return False
+    except PermissionError:
+        pass
+    return True
+
+
 class Desktop:
     def __init__(self, tray=True, screenshot_dir=None):
         self.tray = tray
@@ -88,8 +105,14 @@ class Desktop:
 
     def _start_xvfb(self):
         for n in range(90, 140):
-            if os.path.exists("/tmp/.X11-unix/X%d" % n) or os.path.exists("/tmp/.X%d-lock" % n):
+            # A server that was killed leaves its socket behind; only a lock
+            # file of a running server marks a display as taken.
+            if _display_taken(n):
                 continue
+            try:
+                os.unlink("/tmp/.X11-unix/X%d" % n)
+            except FileNotFoundError:
+                pass
             display = ":%d" % n
             p = self._spawn(["Xvfb", display, "-screen", "0", "1280x800x24", "-noreset", "-nolisten", "tcp"],
                             env=os.environ, log="xvfb.log")

@@ -29,12 +29,16 @@ constexpr int kBottomStripHeight = 41;
 
 QString chooseWithDialog(QWidget* parent, TFormTextbausteine::FileDialogKind kind) {
     QFileDialog dialog(parent);
+    // Above the editor, which stays on top.
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog.setNameFilter(QStringLiteral("*.ini"));
     dialog.setDefaultSuffix(QStringLiteral("ini"));
     if (kind == TFormTextbausteine::FileDialogKind::Open) {
+        dialog.setWindowTitle(QStringLiteral("Textbausteine importieren"));
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         dialog.setFileMode(QFileDialog::ExistingFile);
     } else {
+        dialog.setWindowTitle(QStringLiteral("Textbausteine exportieren"));
         dialog.setAcceptMode(QFileDialog::AcceptSave);
         dialog.setFileMode(QFileDialog::AnyFile);
     }
@@ -49,6 +53,9 @@ TFormTextbausteine::TFormTextbausteine(TSnippetStore& store, IMessageBoxes& boxe
     : QDialog(parent), FStore(store), FBoxes(boxes), FChooseFile(chooseWithDialog) {
     setObjectName(QStringLiteral("FormTextbausteine"));
     setWindowTitle(QStringLiteral("Textbausteine"));
+    // Resizable; above the main window, which stays on top.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
     QFont dialogFont(UiFont::family());
     dialogFont.setPointSize(9);
     setFont(dialogFont);

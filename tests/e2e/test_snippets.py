@@ -7,11 +7,16 @@ keeps the barrier.
 
 import os
 import shutil
+import sys
+import time
 import unittest
 
-import lan
-from lan import LanTestCase
-from test_send import Screen, TITLE, read_bytes, received_entry
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import lan  # noqa: E402
+from desktop import wait_for  # noqa: E402
+from lan import LanTestCase  # noqa: E402
+from test_send import Screen, TITLE, read_bytes, received_entry  # noqa: E402
+from traydesk import TrayDesktopTestCase  # noqa: E402
 
 EDITOR_TITLE = "Textbausteine"
 SNIPPETS = b"MFG=Mit freundlichen Gr\xfc\xdfen\r\nsg=Sehr geehrte Damen und Herren\r\n"
@@ -96,6 +101,64 @@ class SnippetTest(LanTestCase):
         self.send_to_b(b"Guten Morgen")
         # Not saved: the snippet file is as it was.
         self.assertEqual(read_bytes(self.snippet_file), SNIPPETS)
+
+
+class SnippetEditorDesktopTest(TrayDesktopTestCase):
+    """The editor on a desktop with a window manager: from the tray menu, above
+    the main window, a row added and saved in the encoding the file had."""
+
+    UTF8 = b"\xef\xbb\xbfMFG=Mit freundlichen Gr\xc3\xbc\xc3\x9fen\r\n"
+
+    def prepare_data(self):
+        os.makedirs(self.xdg.data_dir, exist_ok=True)
+        self.snippet_file = os.path.join(self.xdg.data_dir, "PalaveroTB.ini")
+        with open(self.snippet_file, "wb") as f:
+            f.write(self.UTF8)
+
+    def test_editor_from_the_tray(self):
+        self.tray_menu("Textbausteine")
+        editor = self.window(EDITOR_TITLE)
+        geo = self.desk.window_geometry(editor)
+        width, height = int(geo["Width"]), int(geo["Height"])
+        self.assertEqual((width, height), (576, 342))
+        # Centred on the 1280 x 800 screen (the title bar pushes it down a little).
+        self.assertLessEqual(abs(int(geo["Absolute upper-left X"]) + width // 2 - 640), 8)
+        self.assertLessEqual(abs(int(geo["Absolute upper-left Y"]) + height // 2 - 400), 30)
+        time.sleep(0.3)
+        self.desk.screenshot("snippet-editor")
+
+        self.message_shows_main_window_below(editor)
+
+        # A new row in the empty row at the end, then "Speichern".
+        self.desk.x(["xdotool", "windowactivate", "--sync", str(editor)])
+        self.key("ctrl+End", "Home")
+        self.desk.x(["xdotool", "type", "--delay", "30", "gm"])
+        self.key("Tab")
+        self.desk.x(["xdotool", "type", "--delay", "30", "Guten Morgen"])
+        self.click(editor, width - 160, height - 44)
+        saved = self.UTF8 + b"gm=Guten Morgen\r\n"
+        self.assertTrue(wait_for(lambda: read_bytes(self.snippet_file) == saved, timeout=5),
+                        read_bytes(self.snippet_file))
+        time.sleep(0.3)
+        self.desk.screenshot("snippet-editor-saved")
+
+        # The context menu's "Import" opens a file dialog above the editor; Escape cancels it.
+        self.click(editor, width // 2, 200, button=3)
+        time.sleep(0.5)
+        self.key("Down", "Return")
+        dialog = self.window("Textbausteine importieren")
+        time.sleep(0.5)
+        self.desk.screenshot("snippet-import-dialog")
+        self.assertEqual(self.stacking()[-1], dialog, "the file dialog is on top")
+        self.key("Escape")
+        wait_for(lambda: not self.desk.visible_windows("^Textbausteine importieren$"), timeout=5)
+
+        # "S&chliessen": the editor goes, nothing more is written.
+        self.key("alt+c")
+        wait_for(lambda: not self.desk.visible_windows("^%s$" % EDITOR_TITLE), timeout=5)
+        self.assertFalse(self.desk.visible_windows("^%s$" % EDITOR_TITLE))
+        self.assertEqual(read_bytes(self.snippet_file), saved)
+        self.assertEqual(self.inst.count("palavero.boxes:"), 0, self.inst.log_tail())
 
 
 if __name__ == "__main__":

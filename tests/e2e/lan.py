@@ -58,6 +58,13 @@ def _run(args, check=True, **kw):
 _usable = None
 
 
+def require_tools(*tools):
+    """Raises unittest.SkipTest when one of the programs is not installed."""
+    for tool in tools:
+        if shutil.which(tool) is None:
+            raise unittest.SkipTest("%s is missing" % tool)
+
+
 def require_namespaces():
     """Raises unittest.SkipTest with the reason when namespaces cannot be used."""
     global _usable

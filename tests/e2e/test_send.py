@@ -8,10 +8,8 @@ probe PC-P watches the wire.
 
 import os
 import re
-import shutil
 import subprocess
 import time
-import unittest
 
 import lan
 from lan import LanTestCase
@@ -127,9 +125,7 @@ class SendTest(LanTestCase):
 
     def setUp(self):
         super().setUp()
-        for tool in ("xdotool", "Xvfb"):
-            if shutil.which(tool) is None:
-                raise unittest.SkipTest("%s is missing" % tool)
+        lan.require_tools("xdotool", "Xvfb")
         self.a = self.lan.add_host("PC-A")   # 10.77.0.1
         self.b = self.lan.add_host("PC-B")   # 10.77.0.2
         self.p = self.lan.add_host("PC-P")   # 10.77.0.3
@@ -261,9 +257,7 @@ class ReceiveWhileTypingTest(LanTestCase):
 
     def setUp(self):
         super().setUp()
-        for tool in ("xdotool", "Xvfb", "import"):
-            if shutil.which(tool) is None:
-                raise unittest.SkipTest("%s is missing" % tool)
+        lan.require_tools("xdotool", "Xvfb", "import")
         self.b = self.lan.add_host("PC-B")   # 10.77.0.1
         self.p = self.lan.add_host("PC-P")   # 10.77.0.2
         self.probe = self.lan.probe(self.p)

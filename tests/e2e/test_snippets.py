@@ -6,10 +6,8 @@ keeps the barrier.
 """
 
 import os
-import shutil
 import sys
 import time
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import lan  # noqa: E402
@@ -25,9 +23,7 @@ SNIPPETS = b"MFG=Mit freundlichen Gr\xfc\xdfen\r\nsg=Sehr geehrte Damen und Herr
 class SnippetTest(LanTestCase):
     def setUp(self):
         super().setUp()
-        for tool in ("xdotool", "Xvfb"):
-            if shutil.which(tool) is None:
-                raise unittest.SkipTest("%s is missing" % tool)
+        lan.require_tools("xdotool", "Xvfb")
         self.a = self.lan.add_host("PC-A")   # 10.77.0.1
         self.b = self.lan.add_host("PC-B")   # 10.77.0.2
         self.p = self.lan.add_host("PC-P")   # 10.77.0.3

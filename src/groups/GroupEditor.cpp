@@ -30,7 +30,7 @@ QByteArray groupName(const QString& entered) {
 } // namespace
 
 TGroupEditor::TGroupEditor(IMessageBoxes& boxes, IGroupNamePrompt& prompt, QObject* parent)
-    : QObject(parent), FBoxes(boxes), FPrompt(prompt) {}
+    : QObject(parent), FBoxes(boxes), FPrompt(&prompt) {}
 
 void TGroupEditor::fillComputers(const QByteArray& computerName, const QList<QByteArray>& targetTexts) {
     FGroups.clear();
@@ -142,7 +142,7 @@ void TGroupEditor::CheckListBoxComputersClickCheck(int row, bool ticked) {
 void TGroupEditor::ButtonNewGroupClick() {
     if (!FStore)
         return;
-    const std::optional<QString> entered = FPrompt.askGroupName(QString());
+    const std::optional<QString> entered = FPrompt->askGroupName(QString());
     if (!entered)
         return;
     const QByteArray name = groupName(*entered);
@@ -156,7 +156,7 @@ void TGroupEditor::ListBoxGroupsDblClick() {
     if (FSelected < 0 || !FStore)
         return;
     const QByteArray oldName = FGroups.at(FSelected);
-    const std::optional<QString> entered = FPrompt.askGroupName(Ansi::toUnicode(oldName));
+    const std::optional<QString> entered = FPrompt->askGroupName(Ansi::toUnicode(oldName));
     if (!entered)
         return;
     const QByteArray newName = groupName(*entered);

@@ -39,6 +39,8 @@ public:
     TGroupEditor(IMessageBoxes& boxes, IGroupNamePrompt& prompt, QObject* parent = nullptr);
 
     void SetGroupsFile(const QString& path) { FGroupsFile = path; }
+    // Replaces the name prompt (tests answer it without a window).
+    void setNamePrompt(IGroupNamePrompt& prompt) { FPrompt = &prompt; }
     QString groupsFile() const { return FGroupsFile; }
 
     // The start of an editing run: empties both lists, then lists this computer
@@ -90,7 +92,7 @@ private:
     void setModified();
 
     IMessageBoxes& FBoxes;
-    IGroupNamePrompt& FPrompt;
+    IGroupNamePrompt* FPrompt;
     QString FGroupsFile;
     std::optional<TGroupFile> FStore;
     QList<QByteArray> FGroups;

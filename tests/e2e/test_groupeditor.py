@@ -17,11 +17,17 @@ class GroupEditorTest(TrayDesktopTestCase):
         self.tray_menu("Gruppen")
         return self.window("Gruppen")
 
+    def active_window(self):
+        r = self.desk.x(["xdotool", "getactivewindow"], check=False)
+        return int(r.stdout) if r.returncode == 0 and r.stdout.strip() else None
+
     def test_make_and_distribute_a_group(self):
         editor = self.open_editor()
         geo = self.desk.window_geometry(editor)
         width, height = int(geo["Width"]), int(geo["Height"])
         self.assertEqual((width, height), (484, 293))
+        active = wait_for(lambda: self.active_window() == editor, timeout=5)
+        self.assertTrue(active, "the editor is not the active window")
         buttons_y = height - 51 + 25
         time.sleep(0.3)
         self.desk.screenshot("group-editor")

@@ -557,6 +557,20 @@ void TestGroupEditor::formShowsAndForwards() {
     QCOMPARE(ticks(), QStringLiteral("PC-TEST PC1 PC2"));
     QCOMPARE(peer.boxes.texts(), QStringList{QStringLiteral("Bitte zuerst eine Gruppe auswählen!")});
 
+    // A double click on a group renames it; "Neue Gruppe" adds one.
+    TFakePrompt prompt;
+    editor.setNamePrompt(prompt);
+    prompt.answers << QStringLiteral("Technik") << QStringLiteral("Neu");
+    const QRect second = form.ListBoxGroups->visualItemRect(form.ListBoxGroups->item(1));
+    QTest::mouseClick(form.ListBoxGroups->viewport(), Qt::LeftButton, {}, second.center());
+    QTest::mouseDClick(form.ListBoxGroups->viewport(), Qt::LeftButton, {}, second.center());
+    QCOMPARE(prompt.asked, QStringList{QStringLiteral("Büro")});
+    QCOMPARE(form.ListBoxGroups->item(1)->text(), QStringLiteral("Technik"));
+    form.ButtonNewGroup->click();
+    QCOMPARE(form.ListBoxGroups->count(), 3);
+    QCOMPARE(form.ListBoxGroups->currentItem()->text(), QStringLiteral("Neu"));
+    QVERIFY(editor.isModified());
+
     // Escape and Enter do not close it; "Schließen" does, after the question.
     QTest::keyClick(form.ListBoxGroups, Qt::Key_Escape);
     QTest::keyClick(form.ListBoxGroups, Qt::Key_Return);
@@ -565,6 +579,7 @@ void TestGroupEditor::formShowsAndForwards() {
     form.ButtonClose->click();
     QVERIFY(!form.isVisible());
     QCOMPARE(peer.boxes.texts().last(), kSaveQuestion);
+    QCOMPARE(fileBytes(form.groupsFile()), QByteArray("[A]\r\nMembers=PC2,\r\n\r\n[B\xfcro]\r\nMembers=\r\n\r\n"));
 }
 
 PALAVERO_TEST_MAIN(TestGroupEditor)

@@ -4,6 +4,7 @@
 #include "net/NetLog.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -116,34 +117,36 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
             AddRemoteComputer(text, QByteArray());
         return;
     }
+    beginResetModel();
     std::vector<std::unique_ptr<Entry>> kept;
     kept.reserve(FEntries.size());
     for (auto& entry : FEntries) {
         if (!inScope(entry->text) || wanted.contains(entry->text))
             kept.push_back(std::move(entry));
+        else
+            FTexts.remove(entry->text);
     }
     std::vector<std::unique_ptr<Entry>> added;
     added.reserve(size_t(missing.size()));
-    for (const QByteArray& text : missing)
+    for (const QByteArray& text : missing) {
         added.push_back(makeEntry(text, QByteArray()));
-    rebuildAll(std::move(kept), std::move(added));
+        FTexts.insert(text);
+    }
+    mergeEntries(std::move(kept), std::move(added));
+    endResetModel();
 }
 
-void TTargetList::rebuildAll(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added) {
+void TTargetList::mergeEntries(std::vector<std::unique_ptr<Entry>> kept,
+                               std::vector<std::unique_ptr<Entry>> added) {
     // New entries go after listed ones with the same sort key, and among
     // themselves in the order given: the order of adding them one by one.
     const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) { return a->key < b->key; };
     std::stable_sort(added.begin(), added.end(), byKey);
-    beginResetModel();
     FEntries.clear();
     FEntries.reserve(kept.size() + added.size());
     std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
                std::back_inserter(FEntries), byKey);
-    FTexts.clear();
-    for (const auto& entry : FEntries)
-        FTexts.insert(entry->text);
-    endResetModel();
 }
 
 int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {

@@ -71,7 +71,8 @@ private:
     Place locate(const QByteArray& text, const QString& key) const;
     int exactRow(const QByteArray& text) const;
     static std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address);
-    void rebuildAll(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
+    // FEntries := the sorted merge of `kept` (sorted) and `added` (any order).
+    void mergeEntries(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
 
     QByteArray FOwnName;
     std::vector<std::unique_ptr<Entry>> FEntries; // by pointer: cheap to shift on insert

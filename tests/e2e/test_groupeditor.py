@@ -17,10 +17,6 @@ class GroupEditorTest(TrayDesktopTestCase):
         self.tray_menu("Gruppen")
         return self.window("Gruppen")
 
-    def active_window(self):
-        r = self.desk.x(["xdotool", "getactivewindow"], check=False)
-        return int(r.stdout) if r.returncode == 0 and r.stdout.strip() else None
-
     def test_make_and_distribute_a_group(self):
         editor = self.open_editor()
         geo = self.desk.window_geometry(editor)

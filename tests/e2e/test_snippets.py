@@ -120,13 +120,16 @@ class SnippetEditorDesktopTest(TrayDesktopTestCase):
         # Centred on the 1280 x 800 screen (the title bar pushes it down a little).
         self.assertLessEqual(abs(int(geo["Absolute upper-left X"]) + width // 2 - 640), 8)
         self.assertLessEqual(abs(int(geo["Absolute upper-left Y"]) + height // 2 - 400), 30)
+        self.assertTrue(wait_for(lambda: self.active_window() == editor, timeout=5),
+                        "the editor is not the active window")
         time.sleep(0.3)
         self.desk.screenshot("snippet-editor")
 
         self.message_shows_main_window_below(editor)
 
-        # A new row in the empty row at the end, then "Speichern".
-        self.desk.x(["xdotool", "windowactivate", "--sync", str(editor)])
+        # The editor keeps the keyboard focus: a new row in the empty row at
+        # the end, then "Speichern".
+        self.assertEqual(self.active_window(), editor)
         self.key("ctrl+End", "Home")
         self.desk.x(["xdotool", "type", "--delay", "30", "gm"])
         self.key("Tab")

@@ -60,6 +60,10 @@ class TrayDesktopTestCase(LanTestCase):
         time.sleep(0.5)
         self.key(*(["Down"] * (TRAY_ITEMS.index(item) + 1)), "Return")
 
+    def active_window(self):
+        r = self.desk.x(["xdotool", "getactivewindow"], check=False)
+        return int(r.stdout) if r.returncode == 0 and r.stdout.strip() else None
+
     def stacking(self):
         """Client windows from the bottom to the top."""
         r = self.desk.x(["xprop", "-root", "_NET_CLIENT_LIST_STACKING"])

@@ -14,13 +14,35 @@ TMessageReceiver::TMessageReceiver(IReceiveView& view, const ILiveSettings& sett
                                    TMessageLog& log, TMessageState& state)
     : FView(view), FSettings(settings), FSound(sound), FLog(log), FState(state) {}
 
+QByteArray TMessageReceiver::OlderDroppedLine() {
+    return QByteArrayLiteral("(\xc4ltere Nachrichten wurden ausgeblendet.)");
+}
+
+bool TMessageReceiver::dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary) {
+    const QByteArray marker = OlderDroppedLine() + kCrLf;
+    const qsizetype room = keep - marker.size();
+    if (text.size() <= keep || room <= 0)
+        return false;
+    const qsizetype cut = text.size() - room;
+    qsizetype from = text.indexOf(boundary, cut);
+    if (from < 0) {
+        // One message longer than the bound: its newest lines.
+        from = text.indexOf('\n', cut);
+        from = from < 0 ? cut : from + 1;
+    }
+    text = marker + text.mid(from);
+    return true;
+}
+
 void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender) {
     const qsizetype pendingBefore = FState.FPendingText.size();
+    bool paneMustBeSet = false;
 
     if (payload.startsWith(kPartMarker)) {
         const QByteArray part = payload.mid(kPartMarker.size(), kMaxPartLength);
         FState.FPendingText += part;
         FState.FReceivedText += part;
+        paneMustBeSet = keepBounded();
         FLog.AppendToLog(TMessageLog::ContinuationEntry(part));
     } else {
         if (FSettings.beepEnabled())
@@ -31,15 +53,29 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
         FState.FPendingText += TMessageLog::MessageBlock(sender, timestamp, payload);
         const QByteArray entry = TMessageLog::ReceivedEntry(sender, timestamp, payload);
         FState.FReceivedText += entry;
+        paneMustBeSet = keepBounded();
         // A failed log write opens a box whose modal loop may handle a further
         // datagram; that inner call finds the pane out of step and sets it whole.
         FLog.AppendToLog(entry);
         FView.setRecipientText(sender);
     }
 
+    if (paneMustBeSet)
+        FPaneShownSize = -1;
     updatePane(pendingBefore);
     FView.showMessageView();
     FView.showBalloon(QStringLiteral("Palavero von ") + Ansi::toUnicode(sender));
+}
+
+bool TMessageReceiver::keepBounded() {
+    // In both texts every message but the first begins with its separator line.
+    const QByteArray boundary = TMessageLog::SeparatorLine() + kCrLf + "Nachricht von ";
+    bool pendingCut = false;
+    if (FState.FPendingText.size() > kMaxKeptText)
+        pendingCut = dropOldest(FState.FPendingText, kKeptAfterCut, boundary);
+    if (FState.FReceivedText.size() > kMaxKeptText)
+        dropOldest(FState.FReceivedText, kKeptAfterCut, boundary);
+    return pendingCut;
 }
 
 void TMessageReceiver::updatePane(qsizetype pendingBefore) {

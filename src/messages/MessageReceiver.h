@@ -21,8 +21,23 @@ class IReceiveView {
 };
 
 // Receiving and showing a DATA payload.
+//
+// The pending text and the received text each keep at most kMaxKeptText
+// bytes: beyond that the oldest whole messages are dropped (down to
+// kKeptAfterCut, so that this happens once per a quarter of the bound), and the
+// text begins with OlderDroppedLine(). The log keeps everything.
 class TMessageReceiver {
   public:
+    static constexpr qsizetype kMaxKeptText = 1024 * 1024;
+    static constexpr qsizetype kKeptAfterCut = kMaxKeptText * 3 / 4;
+    // "(Ältere Nachrichten wurden ausgeblendet.)", Windows-1252.
+    static QByteArray OlderDroppedLine();
+    // Drops the oldest whole messages of `text` down to at most `keep` bytes,
+    // each message beginning with `boundary`; puts OlderDroppedLine() and CR LF
+    // before what is kept. With no message beginning in the newest `keep` bytes,
+    // the newest bytes from a line start are kept. False when nothing was dropped.
+    static bool dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary);
+
     TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
                      TMessageState& state);
 
@@ -40,6 +55,9 @@ class TMessageReceiver {
 
   private:
     void updatePane(qsizetype pendingBefore);
+    // Drops the oldest messages of the pending and the received text beyond
+    // the bound; true when the pending text lost its beginning.
+    bool keepBounded();
 
     IReceiveView& FView;
     const ILiveSettings& FSettings;

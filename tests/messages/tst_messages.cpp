@@ -232,6 +232,7 @@ class TestMessages : public QObject {
     void paneUpdates();
     void receiveWhileLogBoxOpen();
     void receiveIntoRealPane();
+    void receivedTextIsBounded();
 
     // message pane
     void links_data();
@@ -965,6 +966,61 @@ void TestMessages::receiveWhileLogBoxOpen() {
     // The outer call's remaining steps ran last.
     QCOMPARE(rig.view->recipient, QByteArray("PC2"));
     QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC2"));
+}
+
+// A stream of messages keeps the pending and the received text bounded: the
+// oldest whole messages go, a marker line says so, the log keeps everything.
+void TestMessages::receivedTextIsBounded() {
+    auto paneView = std::make_unique<TPaneView>();
+    TRichEditURL pane;
+    paneView->widget = &pane;
+    TRig rig(std::move(paneView));
+    const int count = 400; // 400 messages of 8 000 bytes: three times the bound
+    auto payload = [](int i) { return "Nr. " + QByteArray::number(i) + ' ' + QByteArray(7990, char('a' + i % 26)); };
+    for (int i = 0; i < count; ++i) {
+        rig.receiver->ShowReceivedMessage(payload(i), "PC2");
+        QVERIFY(rig.state.FPendingText.size() <= TMessageReceiver::kMaxKeptText);
+        QVERIFY(rig.state.FReceivedText.size() <= TMessageReceiver::kMaxKeptText);
+    }
+    const QByteArray marker = TMessageReceiver::OlderDroppedLine() + "\r\n";
+    const QByteArray sep = TMessageLog::SeparatorLine();
+    for (const QByteArray* text : {&rig.state.FPendingText, &rig.state.FReceivedText}) {
+        QVERIFY(text->startsWith(marker + sep + "\r\nNachricht von PC2 ("));
+        QVERIFY(text->size() > TMessageReceiver::kKeptAfterCut / 2);
+        // Whole messages, the newest last, none lost in between.
+        const QByteArray boundary = sep + "\r\nNachricht von PC2 (" + kStamp + ")\r\n";
+        const QList<QByteArray> pieces = text->mid(marker.size()).split('_');
+        QByteArrayList messages;
+        for (const QByteArray& piece : pieces) {
+            if (piece.startsWith("\r\nNachricht von "))
+                messages << piece.mid(piece.indexOf(")\r\n") + 3).trimmed();
+        }
+        QVERIFY(messages.size() > 10);
+        const int oldest = count - int(messages.size());
+        QVERIFY(oldest > 0);
+        for (int i = 0; i < messages.size(); ++i)
+            QVERIFY2(messages.at(i) == payload(oldest + i), qPrintable(QString::number(i)));
+        QVERIFY(text->startsWith(marker + boundary));
+    }
+    QVERIFY(rig.state.FReceivedText.endsWith(payload(count - 1) + "\r\n"));
+    // The pane shows the bounded pending text.
+    QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
+    // The log has every message.
+    QFile log(rig.log.LogFilePath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QByteArray logged = log.readAll();
+    QCOMPARE(logged.count("Nachricht von PC2"), count);
+    QVERIFY(!logged.contains(TMessageReceiver::OlderDroppedLine()));
+
+    // One message that grows past the bound by continuations keeps its newest part.
+    rig.state.FPendingText.clear();
+    rig.receiver->paneChanged();
+    rig.receiver->ShowReceivedMessage("Anfang", "PC3");
+    for (int i = 0; i < 4000; ++i)
+        rig.receiver->ShowReceivedMessage("KVPALAVEROPART" + QByteArray(299, 'x') + '\n', "PC3");
+    QVERIFY(rig.state.FPendingText.size() <= TMessageReceiver::kMaxKeptText);
+    QVERIFY(rig.state.FPendingText.startsWith(marker + "xxx"));
+    QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
 }
 
 void TestMessages::receiveIntoRealPane() {

@@ -27,8 +27,8 @@ QList<QByteArray> groupEntries(int count, const QByteArray& prefix) {
 TTargetList* filledList(const QList<QByteArray>& groups) {
     auto* list = new TTargetList("PC-SELF");
     for (int i = 0; i < kComputers; ++i)
-        list->AddRemoteComputer("PC-" + QByteArray::number(i), "10.0." + QByteArray::number(i / 250) + '.' +
-                                                                    QByteArray::number(i % 250));
+        list->AddRemoteComputer("PC-" + QByteArray::number(i),
+                                "10.0." + QByteArray::number(i / 250) + '.' + QByteArray::number(i % 250));
     list->replaceEntries(isGroupEntry, groups);
     return list;
 }
@@ -59,8 +59,9 @@ int main(int argc, char** argv) {
         renamed[1] = groupEntryText("Umbenannt 1");
         renamed[groups / 2] = groupEntryText("Umbenannt 2");
         const QList<QByteArray> others = groupEntries(groups, "Andere ");
-        std::printf("  %6d groups: two renamed %8.2f ms, all replaced %8.2f ms, none changed %8.2f ms\n", groups,
-                    bestMs(current, renamed, &ok), bestMs(current, others, &ok), bestMs(current, current, &ok));
+        std::printf("  %6d groups: two renamed %8.2f ms, all replaced %8.2f ms, none changed %8.2f ms\n",
+                    groups, bestMs(current, renamed, &ok), bestMs(current, others, &ok),
+                    bestMs(current, current, &ok));
     }
     std::printf(ok ? "ok\n" : "WRONG RESULT\n");
     return ok ? 0 : 1;

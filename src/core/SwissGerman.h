@@ -6,6 +6,6 @@
 // whose spelling has no "ß": captions such as "Schließen" are then written
 // "Schliessen".
 inline bool isSwissGerman(const QLocale& systemLocale) {
-    return systemLocale.language() == QLocale::German &&
-           (systemLocale.territory() == QLocale::Switzerland || systemLocale.territory() == QLocale::Liechtenstein);
+    return systemLocale.language() == QLocale::German && (systemLocale.territory() == QLocale::Switzerland ||
+                                                          systemLocale.territory() == QLocale::Liechtenstein);
 }

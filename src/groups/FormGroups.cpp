@@ -16,9 +16,9 @@
 
 namespace {
 
-constexpr int kListMargin = 3;       // around each list
-constexpr int kCenterWidth = 24;     // PanelCenter
-constexpr int kBottomHeight = 51;    // PanelBottom
+constexpr int kListMargin = 3;    // around each list
+constexpr int kCenterWidth = 24;  // PanelCenter
+constexpr int kBottomHeight = 51; // PanelBottom
 constexpr int kButtonHeight = 25;
 constexpr int kButtonGap = 8;
 
@@ -173,7 +173,8 @@ void TFormGroups::createControls() {
     HeaderControlGroups = new QHeaderView(Qt::Horizontal, this);
     HeaderControlGroups->setObjectName(QStringLiteral("HeaderControlGroups"));
     auto* headerModel = new QStandardItemModel(0, 3, HeaderControlGroups);
-    headerModel->setHorizontalHeaderLabels({QStringLiteral("Gruppen"), QString(), QStringLiteral("Computer")});
+    headerModel->setHorizontalHeaderLabels(
+        {QStringLiteral("Gruppen"), QString(), QStringLiteral("Computer")});
     HeaderControlGroups->setModel(headerModel);
     HeaderControlGroups->setSectionResizeMode(QHeaderView::Fixed);
     HeaderControlGroups->setSectionsClickable(false);
@@ -204,7 +205,8 @@ void TFormGroups::createControls() {
 
     connect(ListBoxGroups, &QListWidget::itemSelectionChanged, this, &TFormGroups::ListBoxGroupsClick);
     connect(ListBoxGroups, &QListWidget::itemDoubleClicked, &FEditor, &TGroupEditor::ListBoxGroupsDblClick);
-    connect(CheckListBoxComputers, &QListWidget::itemChanged, this, &TFormGroups::CheckListBoxComputersClickCheck);
+    connect(CheckListBoxComputers, &QListWidget::itemChanged, this,
+            &TFormGroups::CheckListBoxComputersClickCheck);
     connect(ButtonNewGroup, &QPushButton::clicked, &FEditor, &TGroupEditor::ButtonNewGroupClick);
     connect(ButtonDeleteGroup, &QPushButton::clicked, &FEditor, &TGroupEditor::ButtonDeleteGroupClick);
     connect(ButtonSave, &QPushButton::clicked, &FEditor, &TGroupEditor::ButtonSaveClick);
@@ -216,7 +218,8 @@ void TFormGroups::FormCreate(const QLocale& systemLocale) {
         ButtonClose->setText(QStringLiteral("Schliessen"));
 }
 
-void TFormGroups::MenuItemGroupsClick(TGroupDistribution& distribution, const QList<QByteArray>& targetTexts) {
+void TFormGroups::MenuItemGroupsClick(TGroupDistribution& distribution,
+                                      const QList<QByteArray>& targetTexts) {
     if (isVisible()) {
         raise();
         activateWindow();
@@ -259,7 +262,8 @@ void TFormGroups::ListBoxGroupsClick() {
 }
 
 void TFormGroups::CheckListBoxComputersClickCheck(QListWidgetItem* item) {
-    FEditor.CheckListBoxComputersClickCheck(CheckListBoxComputers->row(item), item->checkState() == Qt::Checked);
+    FEditor.CheckListBoxComputersClickCheck(CheckListBoxComputers->row(item),
+                                            item->checkState() == Qt::Checked);
 }
 
 void TFormGroups::ButtonCloseClick() {

@@ -20,7 +20,7 @@ class TGroupDistribution;
 // through the field's context menu is taken as it is.
 class TFormNewGroup : public QDialog, public IGroupNamePrompt {
     Q_OBJECT
-public:
+  public:
     explicit TFormNewGroup(QWidget* parent = nullptr);
 
     // Shows the prompt modally with `name` in the field; the field's text
@@ -36,12 +36,12 @@ public:
     QPushButton* ButtonOk = nullptr;
     QPushButton* ButtonCancel = nullptr;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
-private:
+  private:
     // Discards a key press that types a character the name does not take.
     bool EditGroupNameKeyPress(const QKeyEvent* event) const;
 };
@@ -50,7 +50,7 @@ private:
 // forwards the user's actions to it.
 class TFormGroups : public QDialog {
     Q_OBJECT
-public:
+  public:
     TFormGroups(IMessageBoxes& boxes, const QLocale& systemLocale, QWidget* parent = nullptr);
 
     void SetGroupsFile(const QString& path) { FEditor.SetGroupsFile(path); }
@@ -80,11 +80,11 @@ public:
     QPushButton* ButtonSave = nullptr;
     QPushButton* ButtonClose = nullptr;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
-private:
+  private:
     void createControls();
     void FormCreate(const QLocale& systemLocale);
     void showState();

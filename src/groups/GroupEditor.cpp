@@ -203,9 +203,8 @@ bool TGroupEditor::ButtonSaveClick() {
 }
 
 bool TGroupEditor::ButtonCloseClick() {
-    if (FModified &&
-        FBoxes.ask(kCaptionGroups, QStringLiteral("Sollen die Änderungen gespeichert werden?"),
-                   IMessageBoxes::Icon::Question))
+    if (FModified && FBoxes.ask(kCaptionGroups, QStringLiteral("Sollen die Änderungen gespeichert werden?"),
+                                IMessageBoxes::Icon::Question))
         return ButtonSaveClick();
     return true;
 }
@@ -216,8 +215,8 @@ bool TGroupEditor::takeDistributionRequest() {
     return requested;
 }
 
-void RunGroupEditing(TGroupEditor& editor, TGroupDistribution& distribution, const QList<QByteArray>& targetTexts,
-                     const std::function<void()>& showEditor) {
+void RunGroupEditing(TGroupEditor& editor, TGroupDistribution& distribution,
+                     const QList<QByteArray>& targetTexts, const std::function<void()>& showEditor) {
     editor.fillComputers(distribution.computerName(), targetTexts);
     if (!editor.FormShow())
         return;

@@ -16,7 +16,7 @@ class TGroupDistribution;
 // Asks for the name of a group ("Neue Gruppe"), starting from `name`; nullopt
 // when the user did not confirm with "Ok".
 class IGroupNamePrompt {
-public:
+  public:
     virtual ~IGroupNamePrompt() = default;
     virtual std::optional<QString> askGroupName(const QString& name) = 0;
 };
@@ -29,7 +29,7 @@ public:
 // which ignore letter case.
 class TGroupEditor : public QObject {
     Q_OBJECT
-public:
+  public:
     struct TComputer {
         QByteArray name;
         QString key; // the sort key: the name case-folded
@@ -83,10 +83,10 @@ public:
     // The in-memory store; present from FormShow to FormClose.
     const TGroupFile* store() const { return FStore ? &*FStore : nullptr; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void changed();
 
-private:
+  private:
     void addComputer(const QByteArray& name);
     void untickAll();
     void setModified();
@@ -108,5 +108,5 @@ private:
 // when it has closed), then makes the group entries of the target list those
 // of the file and, when the user asked for it, distributes the file. A group
 // file that cannot be read is reported and the editor is not shown.
-void RunGroupEditing(TGroupEditor& editor, TGroupDistribution& distribution, const QList<QByteArray>& targetTexts,
-                     const std::function<void()>& showEditor);
+void RunGroupEditing(TGroupEditor& editor, TGroupDistribution& distribution,
+                     const QList<QByteArray>& targetTexts, const std::function<void()>& showEditor);

@@ -44,7 +44,8 @@ int TTargetList::exactRow(const QByteArray& text) const {
     return locate(text, sortKey(Ansi::toUnicode(text))).row;
 }
 
-std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& text, const QByteArray& address) {
+std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& text,
+                                                           const QByteArray& address) {
     const QString display = Ansi::toUnicode(text);
     auto entry = std::make_unique<Entry>(Entry{text, display, sortKey(display), {}});
     entry->record.FIPAddress = address;
@@ -140,7 +141,9 @@ void TTargetList::mergeEntries(std::vector<std::unique_ptr<Entry>> kept,
                                std::vector<std::unique_ptr<Entry>> added) {
     // New entries go after listed ones with the same sort key, and among
     // themselves in the order given: the order of adding them one by one.
-    const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) { return a->key < b->key; };
+    const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) {
+        return a->key < b->key;
+    };
     std::stable_sort(added.begin(), added.end(), byKey);
     FEntries.clear();
     FEntries.reserve(kept.size() + added.size());

@@ -20,7 +20,8 @@ struct TGroupPeer {
                   sent.append({host, text});
                   return sendResult;
               },
-              [this](const QList<QByteArray>& entries) { targets.replaceEntries(isGroupEntry, entries); }, boxes) {
+              [this](const QList<QByteArray>& entries) { targets.replaceEntries(isGroupEntry, entries); },
+              boxes) {
         groups.setGroupsFile(QDir(dir).filePath(QStringLiteral("PalaveroGroups.ini")));
     }
     TFakeMessageBoxes boxes;

@@ -5,6 +5,8 @@
 #include "groups/FormGroups.h"
 #include "groups/GroupEditor.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,7 +19,7 @@ namespace {
 
 // Answers the name prompt from a queue; cancelled when it is empty.
 class TFakePrompt : public IGroupNamePrompt {
-public:
+  public:
     QQueue<std::optional<QString>> answers;
     QStringList asked; // the name the prompt started from, each time
     std::optional<QString> askGroupName(const QString& name) override {
@@ -71,17 +73,18 @@ void typeText(QWidget* widget, const QString& text) {
 }
 
 const QByteArray kTwoGroups = "[A]\r\nMembers=PC1,\r\n\r\n[B]\r\nMembers=PC2,\r\n\r\n";
-const QString kDistributionQuestion =
-    QStringLiteral("Sollen die Gruppeneinstellungen auf allen erreichbaren Palavero-Computern überschrieben werden?");
+const QString kDistributionQuestion = QStringLiteral(
+    "Sollen die Gruppeneinstellungen auf allen erreichbaren Palavero-Computern überschrieben werden?");
 const QString kSaveQuestion = QStringLiteral("Sollen die Änderungen gespeichert werden?");
 
 } // namespace
 
 class TestGroupEditor : public QObject {
     Q_OBJECT
-private Q_SLOTS:
+  private Q_SLOTS:
     void nameFilter_data();
     void nameFilter();
+    void nameFilterLeavesPasteAlone();
     void showGroupMembers_data();
     void showGroupMembers();
     void unreachableMemberStaysListed();
@@ -110,18 +113,22 @@ void TestGroupEditor::nameFilter_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("key"); // pressed after typing; 0 for none
     QTest::addColumn<QString>("after");
-    QTest::newRow("letters, digits, dash") << QString() << QStringLiteral("Team-7b") << 0 << QStringLiteral("Team-7b");
-    QTest::newRow("umlauts and sharp s") << QString() << QStringLiteral("ÄÖÜäöüß") << 0 << QStringLiteral("ÄÖÜäöüß");
-    QTest::newRow("blank, underscore, é, dot") << QStringLiteral("ab") << QStringLiteral(" _é.x") << 0
-                                               << QStringLiteral("abx");
-    QTest::newRow("Backspace does not delete") << QStringLiteral("abc") << QString() << int(Qt::Key_Backspace)
-                                               << QStringLiteral("abc");
-    QTest::newRow("Enter") << QStringLiteral("abc") << QString() << int(Qt::Key_Return) << QStringLiteral("abc");
-    QTest::newRow("Escape") << QStringLiteral("abc") << QString() << int(Qt::Key_Escape) << QStringLiteral("abc");
-    QTest::newRow("Delete types nothing, so it works") << QStringLiteral("abc") << QString() << int(Qt::Key_Delete)
-                                                       << QStringLiteral("ab");
-    QTest::newRow("set by the program: not filtered") << QStringLiteral("a b_é") << QStringLiteral("ä") << 0
-                                                      << QStringLiteral("a b_éä");
+    QTest::newRow("letters, digits, dash")
+        << QString() << QStringLiteral("Team-7b") << 0 << QStringLiteral("Team-7b");
+    QTest::newRow("umlauts and sharp s")
+        << QString() << QStringLiteral("ÄÖÜäöüß") << 0 << QStringLiteral("ÄÖÜäöüß");
+    QTest::newRow("blank, underscore, é, dot")
+        << QStringLiteral("ab") << QStringLiteral(" _é.x") << 0 << QStringLiteral("abx");
+    QTest::newRow("Backspace does not delete")
+        << QStringLiteral("abc") << QString() << int(Qt::Key_Backspace) << QStringLiteral("abc");
+    QTest::newRow("Enter") << QStringLiteral("abc") << QString() << int(Qt::Key_Return)
+                           << QStringLiteral("abc");
+    QTest::newRow("Escape") << QStringLiteral("abc") << QString() << int(Qt::Key_Escape)
+                            << QStringLiteral("abc");
+    QTest::newRow("Delete types nothing, so it works")
+        << QStringLiteral("abc") << QString() << int(Qt::Key_Delete) << QStringLiteral("ab");
+    QTest::newRow("set by the program: not filtered")
+        << QStringLiteral("a b_é") << QStringLiteral("ä") << 0 << QStringLiteral("a b_éä");
 }
 
 void TestGroupEditor::nameFilter() {
@@ -145,21 +152,35 @@ void TestGroupEditor::nameFilter() {
     QVERIFY(prompt.isVisible());
 }
 
+void TestGroupEditor::nameFilterLeavesPasteAlone() {
+    TFormNewGroup prompt;
+    prompt.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&prompt));
+    QGuiApplication::clipboard()->setText(QStringLiteral("x y_é"));
+    prompt.EditGroupName->setText(QStringLiteral("ab"));
+    prompt.EditGroupName->setFocus();
+    // Ctrl+V types a control character: nothing is pasted.
+    QTest::keyClick(prompt.EditGroupName, Qt::Key_V, Qt::ControlModifier);
+    QCOMPARE(prompt.EditGroupName->text(), QStringLiteral("ab"));
+    // Pasted through the context menu, the text is taken as it is.
+    prompt.EditGroupName->paste();
+    QCOMPARE(prompt.EditGroupName->text(), QStringLiteral("abx y_é"));
+}
+
 // ---------------------------------------------------------------- editing
 
 void TestGroupEditor::showGroupMembers_data() {
     QTest::addColumn<QList<QByteArray>>("targets");
     QTest::addColumn<QByteArray>("members");
     QTest::addColumn<QByteArray>("computers");
-    QTest::newRow("unreachable member") << QList<QByteArray>{"PC1", "PC3"} << QByteArray("PC2,PC1,")
-                                        << QByteArray("PC-TEST PC1* PC2* PC3");
+    QTest::newRow("unreachable member")
+        << QList<QByteArray>{"PC1", "PC3"} << QByteArray("PC2,PC1,") << QByteArray("PC-TEST PC1* PC2* PC3");
     QTest::newRow("PC1 is not XPC1") << QList<QByteArray>{"PC1", "XPC1"} << QByteArray("XPC1,")
                                      << QByteArray("PC-TEST PC1 XPC1*");
-    QTest::newRow("letter case counts") << QList<QByteArray>{"PC1"} << QByteArray("pc1,")
-                                        << QByteArray("PC-TEST PC1 pc1*");
-    QTest::newRow("this computer, blanks, empty names") << QList<QByteArray>{"PC1"}
-                                                        << QByteArray(" PC-TEST , ,,PC1")
-                                                        << QByteArray("PC-TEST* PC1*");
+    QTest::newRow("letter case counts")
+        << QList<QByteArray>{"PC1"} << QByteArray("pc1,") << QByteArray("PC-TEST PC1 pc1*");
+    QTest::newRow("this computer, blanks, empty names")
+        << QList<QByteArray>{"PC1"} << QByteArray(" PC-TEST , ,,PC1") << QByteArray("PC-TEST* PC1*");
     QTest::newRow("group entries and blanks in the target list")
         << QList<QByteArray>{" <A>", "PC2 ", "<PC1>"} << QByteArray("PC2,") << QByteArray("PC-TEST PC2*");
     QTest::newRow("no member") << QList<QByteArray>{"PC1"} << QByteArray() << QByteArray("PC-TEST PC1");
@@ -261,9 +282,10 @@ void TestGroupEditor::rename_data() {
     QTest::addColumn<QByteArrayList>("listed");
     QTest::addColumn<QByteArray>("written");
     QTest::newRow("new name: section to the end")
-        << QStringLiteral("C") << QByteArrayList{"C", "B"} << QByteArray("[B]\r\nMembers=PC2,\r\n\r\n[C]\r\nMembers=PC1,\r\n\r\n");
-    QTest::newRow("onto an existing group") << QStringLiteral("B") << QByteArrayList{"B", "B"}
-                                            << QByteArray("[B]\r\nMembers=PC1,\r\n\r\n");
+        << QStringLiteral("C") << QByteArrayList{"C", "B"}
+        << QByteArray("[B]\r\nMembers=PC2,\r\n\r\n[C]\r\nMembers=PC1,\r\n\r\n");
+    QTest::newRow("onto an existing group")
+        << QStringLiteral("B") << QByteArrayList{"B", "B"} << QByteArray("[B]\r\nMembers=PC1,\r\n\r\n");
     QTest::newRow("same name") << QStringLiteral("A") << QByteArrayList{"A", "B"}
                                << QByteArray("[B]\r\nMembers=PC2,\r\n\r\n[A]\r\nMembers=PC1,\r\n\r\n");
 }
@@ -335,24 +357,24 @@ void TestGroupEditor::saveAndClose_data() {
     const QByteArray before = "[A]\r\nMembers=PC1,\r\n\r\n";
     const QByteArray after = "[A]\r\nMembers=PC1,PC3,\r\n\r\n";
     QTest::newRow("close, no changes") << "close" << QList<bool>{} << QStringList{} << before << false;
-    QTest::newRow("changes, close, No") << "tick close" << QList<bool>{false} << QStringList{kSaveQuestion} << before
-                                        << false;
+    QTest::newRow("changes, close, No")
+        << "tick close" << QList<bool>{false} << QStringList{kSaveQuestion} << before << false;
     QTest::newRow("changes, close, Yes, distribution No")
-        << "tick close" << QList<bool>{true, false} << QStringList{kSaveQuestion, kDistributionQuestion} << after
-        << false;
+        << "tick close" << QList<bool>{true, false} << QStringList{kSaveQuestion, kDistributionQuestion}
+        << after << false;
     QTest::newRow("changes, close, Yes, distribution Yes")
-        << "tick close" << QList<bool>{true, true} << QStringList{kSaveQuestion, kDistributionQuestion} << after
-        << true;
-    QTest::newRow("changes, close box: no question") << "tick closebox" << QList<bool>{} << QStringList{} << before
-                                                     << false;
+        << "tick close" << QList<bool>{true, true} << QStringList{kSaveQuestion, kDistributionQuestion}
+        << after << true;
+    QTest::newRow("changes, close box: no question")
+        << "tick closebox" << QList<bool>{} << QStringList{} << before << false;
     QTest::newRow("save Yes, changes, close No: the saved file goes out")
         << "tick save tick close" << QList<bool>{true, false}
         << QStringList{kDistributionQuestion, kSaveQuestion} << after << true;
     QTest::newRow("save Yes, save No: the request stays")
         << "tick save save close" << QList<bool>{true, false}
         << QStringList{kDistributionQuestion, kDistributionQuestion} << after << true;
-    QTest::newRow("save No, close") << "save close" << QList<bool>{false} << QStringList{kDistributionQuestion}
-                                    << before << false;
+    QTest::newRow("save No, close") << "save close" << QList<bool>{false}
+                                    << QStringList{kDistributionQuestion} << before << false;
 }
 
 void TestGroupEditor::saveAndClose() {
@@ -383,8 +405,9 @@ void TestGroupEditor::saveAndClose() {
     QCOMPARE(fileBytes(f.file()), written);
     QCOMPARE(f.peer.sent.size(), distributed ? 1 : 0);
     if (distributed)
-        QCOMPARE(f.peer.sent.first(), std::make_pair(QByteArray("*"), QByteArray("PC-TEST:KVPALAVEROGROUPS:") +
-                                                                          "[A]\nMembers=PC1,PC3,\n\n"));
+        QCOMPARE(f.peer.sent.first(),
+                 std::make_pair(QByteArray("*"),
+                                QByteArray("PC-TEST:KVPALAVEROGROUPS:") + "[A]\nMembers=PC1,PC3,\n\n"));
     QVERIFY(!f.editor.isDistributionRequested());
     QCOMPARE(f.peer.targets.texts(), QByteArrayList({"<A>"}));
 
@@ -409,8 +432,9 @@ void TestGroupEditor::saveFailure() {
     f.tick("PC1");
     QVERIFY(!f.editor.ButtonSaveClick());
     QCOMPARE(f.peer.boxes.boxes.size(), 1);
-    QCOMPARE(f.peer.boxes.boxes.first().text, QStringLiteral("Die Gruppendatei kann nicht gespeichert werden: ") +
-                                                   path + QStringLiteral("\r\nDer Ordner existiert nicht."));
+    QCOMPARE(f.peer.boxes.boxes.first().text,
+             QStringLiteral("Die Gruppendatei kann nicht gespeichert werden: ") + path +
+                 QStringLiteral("\r\nDer Ordner existiert nicht."));
     QCOMPARE(f.peer.boxes.boxes.first().icon, IMessageBoxes::Icon::Error);
     QVERIFY(f.editor.isModified());
     QVERIFY(!f.editor.isDistributionRequested());
@@ -466,7 +490,8 @@ void TestGroupEditor::formCaptions_data() {
     QTest::newRow("de-DE") << QLocale(QLocale::German, QLocale::Germany) << QStringLiteral("Schließen");
     QTest::newRow("de-AT") << QLocale(QLocale::German, QLocale::Austria) << QStringLiteral("Schließen");
     QTest::newRow("de-CH") << QLocale(QLocale::German, QLocale::Switzerland) << QStringLiteral("Schliessen");
-    QTest::newRow("de-LI") << QLocale(QLocale::German, QLocale::Liechtenstein) << QStringLiteral("Schliessen");
+    QTest::newRow("de-LI") << QLocale(QLocale::German, QLocale::Liechtenstein)
+                           << QStringLiteral("Schliessen");
     QTest::newRow("fr-CH") << QLocale(QLocale::French, QLocale::Switzerland) << QStringLiteral("Schließen");
 }
 
@@ -507,7 +532,8 @@ void TestGroupEditor::formLayout() {
     QTRY_COMPARE(form.width(), 601);
     const int half = (601 - 24) / 2;
     QCOMPARE(form.ListBoxGroups->width(), half - 6);
-    QCOMPARE(form.PanelCenter->geometry(), QRect(half, form.PanelCenter->y(), 24, form.PanelCenter->height()));
+    QCOMPARE(form.PanelCenter->geometry(),
+             QRect(half, form.PanelCenter->y(), 24, form.PanelCenter->height()));
     QCOMPARE(form.HeaderControlGroups->sectionSize(0), half);
     QCOMPARE(form.HeaderControlGroups->sectionSize(1), 24);
     QCOMPARE(form.HeaderControlGroups->sectionSize(2), half);
@@ -537,7 +563,8 @@ void TestGroupEditor::formShowsAndForwards() {
         QString out;
         for (int i = 0; i < form.CheckListBoxComputers->count(); ++i) {
             const QListWidgetItem* item = form.CheckListBoxComputers->item(i);
-            out += item->text() + (item->checkState() == Qt::Checked ? QStringLiteral("* ") : QStringLiteral(" "));
+            out += item->text() +
+                   (item->checkState() == Qt::Checked ? QStringLiteral("* ") : QStringLiteral(" "));
         }
         return out.trimmed();
     };
@@ -579,7 +606,8 @@ void TestGroupEditor::formShowsAndForwards() {
     form.ButtonClose->click();
     QVERIFY(!form.isVisible());
     QCOMPARE(peer.boxes.texts().last(), kSaveQuestion);
-    QCOMPARE(fileBytes(form.groupsFile()), QByteArray("[A]\r\nMembers=PC2,\r\n\r\n[B\xfcro]\r\nMembers=\r\n\r\n"));
+    QCOMPARE(fileBytes(form.groupsFile()),
+             QByteArray("[A]\r\nMembers=PC2,\r\n\r\n[B\xfcro]\r\nMembers=\r\n\r\n"));
 }
 
 PALAVERO_TEST_MAIN(TestGroupEditor)

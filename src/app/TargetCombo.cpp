@@ -1,6 +1,7 @@
 #include "app/TargetCombo.h"
 
 #include <QAbstractItemView>
+#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -16,6 +17,11 @@ TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
 
 void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
     setModel(model);
+    // The list is sorted ignoring letter case: the completer finds a prefix by
+    // binary search when asked, instead of filtering every row again whenever
+    // a peer joins.
+    if (QCompleter* c = completer())
+        c->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
     // Connected after the box's own handlers, so this runs last and restores the text.
     auto save = [this] { FSavedText = currentText(); };
     auto restore = [this] {

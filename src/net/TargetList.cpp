@@ -28,14 +28,17 @@ TTargetList::~TTargetList() = default;
 TTargetList::Place TTargetList::locate(const QByteArray& text, const QString& key) const {
     // Entries that are equal ignoring case sit next to each other: find their
     // run by the sort key, then compare exactly within it.
-    auto it = std::lower_bound(FEntries.begin(), FEntries.end(), key,
-                               [](const std::unique_ptr<Entry>& e, const QString& k) { return e->key < k; });
-    for (; it != FEntries.end() && (*it)->key == key; ++it) {
-        if ((*it)->text == text)
-            return {int(it - FEntries.begin()), -1};
+    size_t row = firstWithKey(key);
+    for (; row < FEntries.size() && FEntries[row]->key == key; ++row) {
+        if (FEntries[row]->text == text)
+            return {int(row), -1};
     }
     // Not listed: a new entry goes after the run, as a sorted combo box inserts.
-    return {-1, int(it - FEntries.begin())};
+    return {-1, int(row)};
+}
+
+size_t TTargetList::firstWithKey(const QString& key) const {
+    return FEntries.lowerBound(key, [](const std::unique_ptr<Entry>& e, const QString& k) { return e->key < k; });
 }
 
 int TTargetList::exactRow(const QByteArray& text) const {
@@ -60,7 +63,7 @@ bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& ad
     if (place.row >= 0)
         return false;
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
-    FEntries.insert(FEntries.begin() + place.insertAt, std::move(entry));
+    FEntries.insert(size_t(place.insertAt), std::move(entry));
     FTexts.insert(name);
     endInsertRows();
     qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
@@ -80,7 +83,7 @@ void TTargetList::removeAt(int row) {
         return;
     beginRemoveRows(QModelIndex(), row, row);
     FTexts.remove(FEntries[size_t(row)]->text);
-    FEntries.erase(FEntries.begin() + row);
+    FEntries.erase(size_t(row));
     endRemoveRows();
 }
 
@@ -111,7 +114,7 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
             beginRemoveRows(QModelIndex(), run->first, run->second);
             for (int row = run->first; row <= run->second; ++row)
                 FTexts.remove(FEntries[size_t(row)]->text);
-            FEntries.erase(FEntries.begin() + run->first, FEntries.begin() + run->second + 1);
+            FEntries.erase(size_t(run->first), size_t(run->second) + 1);
             endRemoveRows();
         }
         for (const QByteArray& text : missing)
@@ -121,12 +124,12 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
     beginResetModel();
     std::vector<std::unique_ptr<Entry>> kept;
     kept.reserve(FEntries.size());
-    for (auto& entry : FEntries) {
+    FEntries.forEach([&](std::unique_ptr<Entry>& entry) {
         if (!inScope(entry->text) || wanted.contains(entry->text))
             kept.push_back(std::move(entry));
         else
             FTexts.remove(entry->text);
-    }
+    });
     std::vector<std::unique_ptr<Entry>> added;
     added.reserve(size_t(missing.size()));
     for (const QByteArray& text : missing) {
@@ -145,22 +148,23 @@ void TTargetList::mergeEntries(std::vector<std::unique_ptr<Entry>> kept,
         return a->key < b->key;
     };
     std::stable_sort(added.begin(), added.end(), byKey);
-    FEntries.clear();
-    FEntries.reserve(kept.size() + added.size());
+    std::vector<std::unique_ptr<Entry>> merged;
+    merged.reserve(kept.size() + added.size());
     std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
                std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
-               std::back_inserter(FEntries), byKey);
+               std::back_inserter(merged), byKey);
+    FEntries.clear();
+    for (auto& entry : merged)
+        FEntries.push_back(std::move(entry));
 }
 
 int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {
     if (cs == Qt::CaseSensitive)
         return exactRow(text);
+    // The first entry of the run that is equal ignoring case.
     const QString key = sortKey(Ansi::toUnicode(text));
-    for (size_t i = 0; i < FEntries.size(); ++i) {
-        if (FEntries[i]->key == key)
-            return int(i);
-    }
-    return -1;
+    const size_t row = firstWithKey(key);
+    return row < FEntries.size() && FEntries[row]->key == key ? int(row) : -1;
 }
 
 const TPalaveroRemoteData* TTargetList::find(const QByteArray& text, Qt::CaseSensitivity cs) const {
@@ -178,8 +182,7 @@ const TPalaveroRemoteData* TTargetList::dataAt(int row) const {
 QList<QByteArray> TTargetList::texts() const {
     QList<QByteArray> out;
     out.reserve(count());
-    for (const auto& e : FEntries)
-        out << e->text;
+    FEntries.forEach([&out](const std::unique_ptr<Entry>& e) { out << e->text; });
     return out;
 }
 

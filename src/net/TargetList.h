@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/BlockSequence.h"
+
 #include <QAbstractListModel>
 #include <QSet>
 #include <QByteArray>
@@ -69,12 +71,13 @@ private:
         int insertAt; // where a new entry with this text goes (when row is -1)
     };
     Place locate(const QByteArray& text, const QString& key) const;
+    size_t firstWithKey(const QString& key) const;
     int exactRow(const QByteArray& text) const;
     static std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address);
     // FEntries := the sorted merge of `kept` (sorted) and `added` (any order).
     void mergeEntries(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
 
     QByteArray FOwnName;
-    std::vector<std::unique_ptr<Entry>> FEntries; // by pointer: cheap to shift on insert
+    TBlockSequence<std::unique_ptr<Entry>> FEntries; // sorted by key; inserting costs the same at any length
     QSet<QByteArray> FTexts;                      // every entry's text, for the exact test
 };

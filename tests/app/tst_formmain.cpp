@@ -16,6 +16,8 @@
 
 #include <QAccessible>
 #include <QAbstractItemView>
+#include <QCompleter>
+#include <QIdentityProxyModel>
 #include <QAction>
 #include <QDir>
 #include <QFile>
@@ -72,6 +74,26 @@ struct Fixture {
     }
 };
 
+// The target list as the recipient box sees it, counting the rows it reads.
+class TCountingModel : public QIdentityProxyModel {
+public:
+    mutable int reads = 0;
+    QVariant data(const QModelIndex& index, int role) const override {
+        ++reads;
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+// Types into the focused box in an active window, key by key, as a user does.
+void typeInto(QComboBox& box, const QString& text) {
+    box.show();
+    QApplication::setActiveWindow(&box);
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    box.setFocus();
+    for (const QChar c : text)
+        QTest::sendKeyEvent(QTest::Click, box.lineEdit(), Qt::Key_unknown, c, Qt::NoModifier);
+}
+
 QStringList captions(const QMenu* menu) {
     QStringList out;
     for (const QAction* a : menu->actions())
@@ -104,6 +126,9 @@ private Q_SLOTS:
     void downFromEmptyRecipientBox();
     void accessibleNames_data();
     void accessibleNames();
+    void recipientCompletion_data();
+    void recipientCompletion();
+    void recipientBoxReadsNoRowsOnInsert();
 };
 
 void TestFormMain::initialState() {
@@ -413,6 +438,55 @@ void TestFormMain::accessibleNames() {
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
     QVERIFY(accessible);
     QCOMPARE(accessible->text(QAccessible::Name), name);
+}
+
+void TestFormMain::recipientCompletion_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("completed");
+    QTest::newRow("prefix") << "PC-1" << "PC-1";
+    QTest::newRow("letter case ignored") << "pc-2" << "pc-20";
+    QTest::newRow("group") << "<te" << "<Team>";
+    QTest::newRow("umlaut") << QStringLiteral("\u00e4") << QStringLiteral("\u00c4rger");
+    QTest::newRow("no such name") << "zz" << "zz";
+}
+
+// The recipient box completes typed text inline from the target list, letter
+// case ignored, keeping what the user typed.
+void TestFormMain::recipientCompletion() {
+    QFETCH(QString, typed);
+    QFETCH(QString, completed);
+    TTargetList list("PC-TEST");
+    for (const QByteArray name : {"PC-1", "PC-20", "PC-3", "<Team>", "Beta", "\xc4rger", "alpha"})
+        list.AddRemoteComputer(name, "10.0.0.1");
+    TTargetCombo box;
+    box.setTargetModel(&list);
+    typeInto(box, typed);
+    QCOMPARE(box.currentText().toLower(), completed.toLower());
+    QCOMPARE(box.currentText().left(typed.size()), typed);
+}
+
+// A peer joining costs the box about the same whatever the list's length: the
+// default completer read every row again on each insert while the typed text
+// matched no entry.
+void TestFormMain::recipientBoxReadsNoRowsOnInsert() {
+    TTargetList list("PC-TEST");
+    TCountingModel counting;
+    counting.setSourceModel(&list);
+    TTargetCombo box;
+    box.setTargetModel(&counting);
+    for (int i = 0; i < 2000; ++i)
+        list.AddRemoteComputer("PC-" + QByteArray::number(i * 7 % 2000), "10.0.0.1");
+    typeInto(box, QStringLiteral("x")); // a name no peer has, yet
+    counting.reads = 0;
+    for (int i = 0; i < 100; ++i)
+        list.AddRemoteComputer("NEW-" + QByteArray::number(i), "10.0.0.2");
+    // A binary search's worth of rows per insert, not the 2 000 of a full pass.
+    QVERIFY2(counting.reads < 100 * 50, qPrintable(QString::number(counting.reads)));
+    // Completion still sees every entry.
+    box.clearEditText();
+    typeInto(box, QStringLiteral("new-9"));
+    QCOMPARE(box.currentText(), QStringLiteral("new-9"));
+    QCOMPARE(box.completer()->currentCompletion(), QStringLiteral("NEW-9"));
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

@@ -2,6 +2,7 @@
 
 #include "core/Ansi.h"
 #include "core/AppTitle.h"
+#include "core/BlockSequence.h"
 #include "core/FileReplace.h"
 #include "core/TextUtil.h"
 #include "core/Timestamp.h"
@@ -11,6 +12,8 @@
 #include <QTemporaryDir>
 
 #include <csignal>
+#include <random>
+#include <vector>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -33,6 +36,8 @@ private Q_SLOTS:
     void fileReplaceReason();
     void appTitle_data();
     void appTitle();
+    void blockSequenceMatchesVector_data();
+    void blockSequenceMatchesVector();
 };
 
 void TestCore::wireEncodings_data() {
@@ -227,6 +232,58 @@ void TestCore::appTitle() {
     QFETCH(QString, path);
     QFETCH(QString, title);
     QCOMPARE(AppTitle::fromExecutable(path), title);
+}
+
+void TestCore::blockSequenceMatchesVector_data() {
+    QTest::addColumn<int>("inserts");
+    QTest::addColumn<int>("eraseEvery"); // one range erase after so many inserts
+    QTest::newRow("within one block") << 5 << 3;
+    QTest::newRow("many splits") << 3000 << 0;
+    QTest::newRow("splits and erases") << 3000 << 7;
+    QTest::newRow("erased to nothing and refilled") << 200 << 1;
+}
+
+// Random inserts, range erases and sorted lookups against a std::vector doing the same.
+void TestCore::blockSequenceMatchesVector() {
+    QFETCH(int, inserts);
+    QFETCH(int, eraseEvery);
+    TBlockSequence<int, 4> blocks; // small blocks: many splits
+    std::vector<int> plain;
+    std::mt19937 random(7);
+    const auto same = [&] {
+        if (blocks.size() != plain.size())
+            return false;
+        std::vector<int> seen;
+        blocks.forEach([&seen](int v) { seen.push_back(v); });
+        for (size_t i = 0; i < plain.size(); ++i) {
+            if (blocks[i] != plain[i])
+                return false;
+        }
+        return seen == plain;
+    };
+    for (int n = 0; n < inserts; ++n) {
+        // Sorted inserts where lowerBound says, as the target list does.
+        const int value = int(random() % 1000);
+        const size_t at = blocks.lowerBound(value, [](int e, int k) { return e < k; });
+        QCOMPARE(at, size_t(std::lower_bound(plain.begin(), plain.end(), value) - plain.begin()));
+        blocks.insert(at, value);
+        plain.insert(plain.begin() + std::ptrdiff_t(at), value);
+        if (eraseEvery && n % eraseEvery == 0 && !plain.empty()) {
+            const size_t first = random() % plain.size();
+            const size_t last = first + random() % (plain.size() - first + 1);
+            blocks.erase(first, last);
+            plain.erase(plain.begin() + std::ptrdiff_t(first), plain.begin() + std::ptrdiff_t(last));
+        }
+        if (n % 97 == 0 || n == inserts - 1)
+            QVERIFY(same());
+    }
+    QCOMPARE(blocks.lowerBound(1000, [](int e, int k) { return e < k; }), blocks.size());
+    blocks.push_back(2000);
+    QCOMPARE(blocks[blocks.size() - 1], 2000);
+    blocks.erase(0, blocks.size());
+    QVERIFY(blocks.empty());
+    QCOMPARE(blocks.lowerBound(5, [](int e, int k) { return e < k; }), size_t(0));
+    blocks.clear();
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestCore)

@@ -26,16 +26,37 @@ void TMessageLog::AppendToLog(const QByteArray& entry) {
         return;
     const QString path = LogFilePath();
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        if (FErrorBoxOpen)
-            return;
-        FErrorBoxOpen = true;
-        FBoxes.show(QStringLiteral("Fehler beim Öffnen der Log-Datei:") + path);
-        FErrorBoxOpen = false;
+    // Unbuffered: an error (a full disk) shows at the write, not at a flush.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
+        showError(QStringLiteral("Fehler beim Öffnen der Log-Datei:") + path);
         return;
     }
-    file.write(entry);
+    const qint64 before = file.size();
+    if (file.write(entry) == entry.size() && file.error() == QFileDevice::NoError) {
+        file.close();
+        FWriteFailed = false;
+        return;
+    }
+    // Half an entry would run on into the next one: the file goes back to
+    // where it was. Said once until an entry is written again.
+    const QString reason = file.errorString();
+    file.resize(before);
     file.close();
+    if (FWriteFailed)
+        return;
+    FWriteFailed = true;
+    showError(QStringLiteral("Fehler beim Schreiben der Log-Datei:") + path + QStringLiteral("\r\n") +
+              reason);
+}
+
+void TMessageLog::showError(const QString& text) {
+    // While one box is open (its modal loop may handle further datagrams), a
+    // further failure opens no second one.
+    if (FErrorBoxOpen)
+        return;
+    FErrorBoxOpen = true;
+    FBoxes.show(text);
+    FErrorBoxOpen = false;
 }
 
 void TMessageLog::OpenHistory() {

@@ -21,7 +21,8 @@ class TMessageLog {
     // Appends one entry while "History speichern" is on: open, one write, close.
     // The bytes go to the file unchanged (line breaks stay CR LF). A file that
     // cannot be opened is reported in a box; while that box is open, a further
-    // failure shows no second box.
+    // failure shows no second box. A write that fails (a full disk) is cut back
+    // to the file's previous size and reported once, until a write succeeds.
     void AppendToLog(const QByteArray& entry);
     // "History": hands the log file to the desktop when it exists.
     void OpenHistory();
@@ -46,6 +47,8 @@ class TMessageLog {
     static QByteArray SeparatorLine(); // 39 underscores
 
   private:
+    void showError(const QString& text);
+
     const ILiveSettings& FSettings;
     IMessageBoxes& FBoxes;
     IDesktop& FDesktop;
@@ -53,4 +56,5 @@ class TMessageLog {
     TMessageState& FState;
     std::function<QByteArray()> FClock;
     bool FErrorBoxOpen = false;
+    bool FWriteFailed = false;
 };

@@ -21,7 +21,10 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <csignal>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -202,6 +205,7 @@ class TestMessages : public QObject {
     void appendToLog();
     void logOpenFailure();
     void logErrorBoxesDoNotPileUp();
+    void logWriteFailureIsCutBack();
     void openHistory();
     void clearHistory_data();
     void clearHistory();
@@ -343,6 +347,64 @@ void TestMessages::logErrorBoxesDoNotPileUp() {
     // Once the box is closed, the next failure is reported again.
     rig.boxes.whileOpen = nullptr;
     rig.log.AppendToLog("later");
+    QCOMPARE(rig.boxes.boxes.size(), 2);
+}
+
+namespace {
+// The file system refuses bytes beyond `limit` in any file while it lives (as a
+// full disk does), with the signal of a too large file ignored.
+class TFileSizeLimit {
+  public:
+    explicit TFileSizeLimit(rlim_t limit) {
+        ::getrlimit(RLIMIT_FSIZE, &FSaved);
+        FHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit small = FSaved;
+        small.rlim_cur = limit;
+        FOk = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+    }
+    ~TFileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &FSaved);
+        std::signal(SIGXFSZ, FHandler);
+    }
+    bool ok() const { return FOk; }
+
+  private:
+    rlimit FSaved{};
+    void (*FHandler)(int) = nullptr;
+    bool FOk = false;
+};
+} // namespace
+
+// An entry that the disk takes only in part is cut back, so that the next
+// entry does not run on after half of it; the failure is told once.
+void TestMessages::logWriteFailureIsCutBack() {
+    TRig rig;
+    const QByteArray old = TMessageLog::ReceivedEntry("PC1", kStamp, "alt");
+    rig.log.AppendToLog(old);
+    const QString path = rig.log.LogFilePath();
+    const QByteArray entry = TMessageLog::ReceivedEntry("PC2", kStamp, QByteArray(300, 'x'));
+    {
+        TFileSizeLimit full(rlim_t(old.size() + 100));
+        QVERIFY(full.ok());
+        rig.log.AppendToLog(entry);
+        rig.log.AppendToLog(entry);
+        // The message itself is still shown.
+        rig.receiver->ShowReceivedMessage("noch eine " + QByteArray(200, 'y'), "PC3");
+    }
+    QCOMPARE(readFile(path), old);
+    QCOMPARE(rig.boxes.boxes.size(), 1);
+    QVERIFY2(rig.boxes.texts().first().startsWith(QStringLiteral("Fehler beim Schreiben der Log-Datei:") + path),
+             qPrintable(rig.boxes.texts().first()));
+    QVERIFY(rig.state.FPendingText.contains("noch eine"));
+
+    // Room again: written whole; a later failure is told again.
+    rig.log.AppendToLog(entry);
+    QCOMPARE(readFile(path), old + entry);
+    {
+        TFileSizeLimit full(rlim_t(old.size() + entry.size() + 10));
+        rig.log.AppendToLog(entry);
+    }
+    QCOMPARE(readFile(path), old + entry);
     QCOMPARE(rig.boxes.boxes.size(), 2);
 }
 

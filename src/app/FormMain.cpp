@@ -61,7 +61,7 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     FSettings = std::make_unique<TLiveSettingsRef>([this]() -> const ILiveSettings* { return FOptions.data(); });
 
     setupUi(this, commandLine.fontSize);
-    FViews = std::make_unique<TTrayViews>(*this, *this);
+    FViews = std::make_unique<TTrayViews>(*this, *this, platform.notifications.get());
     FViews->UpdateMinHeight();
     FSubsystems = std::make_unique<TMainSubsystems>(TMainSubsystems::TContext{
         platform, boxes, *FSettings, FComputerName, FUserName, FPort, *this, *this, [this] { return FSnippetFile; }});
@@ -370,6 +370,6 @@ void TFormMain::showMessageView() {
     FViews->showMessageView();
 }
 
-bool TFormMain::showBalloon(const QString& text) {
-    return FViews->showBalloon(text);
+bool TFormMain::showBalloon(const QString& title, const QString& firstLine) {
+    return FViews->showBalloon(title, firstLine);
 }

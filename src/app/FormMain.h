@@ -79,7 +79,7 @@ public:
     void setPaneText(const QByteArray& all) override;
     void appendPaneText(const QByteArray& added) override;
     void showMessageView() override;
-    bool showBalloon(const QString& text) override;
+    bool showBalloon(const QString& title, const QString& firstLine) override;
 
     // Reached by tests.
     QString statusText() const;

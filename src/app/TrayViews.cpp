@@ -3,13 +3,17 @@
 #include "app/FormMainUi.h"
 #include "core/AppTitle.h"
 #include "info/Pictures.h"
+#include "platform/Notifications.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QSystemTrayIcon>
 #include <QWidget>
 
-TTrayViews::TTrayViews(QWidget& window, TFormMainUi& ui) : FWindow(window), FUi(ui) {
+TTrayViews::TTrayViews(QWidget& window, TFormMainUi& ui, TNotifications* notifications)
+    : FWindow(window), FUi(ui), FNotifications(notifications) {
+    if (FNotifications)
+        connect(FNotifications, &TNotifications::clicked, this, &TTrayViews::notificationClicked);
     TimerTray.setSingleShot(true);
     TimerTray.setInterval(4000);
     connect(&TimerTray, &QTimer::timeout, this, &TTrayViews::TimerTrayTimer);
@@ -120,11 +124,21 @@ void TTrayViews::showWindow() {
     FWindow.activateWindow();
 }
 
-bool TTrayViews::showBalloon(const QString& text) {
+bool TTrayViews::showBalloon(const QString& title, const QString& firstLine) {
+    if (FNotifications && FNotifications->isAvailable() && FNotifications->notify(title, firstLine))
+        return true;
     if (!TrayIconMain)
         return false;
-    TrayIconMain->showMessage(QString(), text, QSystemTrayIcon::Information, 5000);
+    TrayIconMain->showMessage(QString(), title, QSystemTrayIcon::Information, 5000);
     return true;
+}
+
+void TTrayViews::notificationClicked() {
+    FActivatedFromTray = true;
+    applyView(true);
+    FWindow.show();
+    FWindow.raise();
+    FWindow.activateWindow();
 }
 
 void TTrayViews::FormShow() {

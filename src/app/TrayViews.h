@@ -6,6 +6,7 @@
 class QSystemTrayIcon;
 class QWidget;
 class TFormMainUi;
+class TNotifications;
 
 // The main window's views and its life in the tray: which view shows (compose
 // or message view), the tray icon (created 4 s after a hide, retried every 2 s
@@ -14,7 +15,7 @@ class TFormMainUi;
 class TTrayViews : public QObject {
     Q_OBJECT
 public:
-    TTrayViews(QWidget& window, TFormMainUi& ui);
+    TTrayViews(QWidget& window, TFormMainUi& ui, TNotifications* notifications = nullptr);
     ~TTrayViews() override;
 
     // Shows the message pane (message view) or hides it (compose view).
@@ -33,7 +34,11 @@ public:
     // A received message: the message view, shown without taking the focus.
     void showMessageView();
     void showWindow();
-    bool showBalloon(const QString& text);
+    // Through the desktop's notification service when one runs (whatever the
+    // tray); otherwise the tray icon's balloon, when the icon exists.
+    bool showBalloon(const QString& title, const QString& firstLine);
+    // A click on a notification: the message view, shown and activated.
+    void notificationClicked();
 
     // Events of the window.
     void FormShow();
@@ -49,6 +54,7 @@ public:
 private:
     QWidget& FWindow;
     TFormMainUi& FUi;
+    TNotifications* FNotifications;
     QSystemTrayIcon* TrayIconMain = nullptr;
     QTimer TimerTray;
     bool FShowTrayIcon = true;

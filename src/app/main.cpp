@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
 
     // The style sheet must not cut the main window's font off from its controls.
     QApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles, true);
+    // The desktop entry's name: notifications, panels and the window manager
+    // find the program's name and icon through it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("palavero"));
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
 

@@ -8,6 +8,17 @@ namespace {
 const QByteArray kPartMarker("KVPALAVEROPART");
 constexpr qsizetype kMaxPartLength = 300;
 const QByteArray kCrLf("\r\n");
+
+// The first line of a message, as the notice shows it.
+QString FirstLine(const QByteArray& text) {
+    qsizetype end = text.size();
+    for (const char c : {'\r', '\n'}) {
+        const qsizetype at = text.indexOf(c);
+        if (at >= 0 && at < end)
+            end = at;
+    }
+    return Ansi::toUnicode(text.left(end));
+}
 } // namespace
 
 TMessageReceiver::TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound,
@@ -64,7 +75,8 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
         FPaneShownSize = -1;
     updatePane(pendingBefore);
     FView.showMessageView();
-    FView.showBalloon(QStringLiteral("Palavero von ") + Ansi::toUnicode(sender));
+    const QByteArray text = payload.startsWith(kPartMarker) ? payload.mid(kPartMarker.size(), kMaxPartLength) : payload;
+    FView.showBalloon(QStringLiteral("Palavero von ") + Ansi::toUnicode(sender), FirstLine(text));
 }
 
 bool TMessageReceiver::keepBounded() {

@@ -17,7 +17,10 @@ class IReceiveView {
     virtual void
     appendPaneText(const QByteArray& added) = 0;       // the pane already shows the text before `added`
     virtual void showMessageView() = 0;                // shown without activation, PanelMsg visible
-    virtual bool showBalloon(const QString& text) = 0; // false when there is no tray icon yet
+    // The arrival notice: the title "Palavero von " + sender and the message's
+    // first line. False when it could not be shown (no notification service and
+    // no tray icon yet).
+    virtual bool showBalloon(const QString& title, const QString& firstLine) = 0;
 };
 
 // Receiving and showing a DATA payload.

@@ -3,6 +3,7 @@
 #if defined(Q_OS_WIN)
 #include "platform/windows/WindowsPlatform.h"
 #else
+#include "platform/linux/DBusNotifications.h"
 #include "platform/linux/LinuxFirewall.h"
 #include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -30,6 +31,7 @@ std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
     p->desktop = std::make_unique<TQtDesktop>();
     p->autostart = std::make_unique<TXdgAutostart>();
     p->sound = std::make_unique<TQtSound>();
+    p->notifications = std::make_unique<TDBusNotifications>();
     return p;
 #endif
 }

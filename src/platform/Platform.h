@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/Firewall.h"
 #include "platform/NetworkInfo.h"
+#include "platform/Notifications.h"
 #include "platform/SessionMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
@@ -21,6 +22,8 @@ struct TPlatform {
     std::unique_ptr<IDesktop> desktop;
     std::unique_ptr<IAutostart> autostart;
     std::unique_ptr<ISound> sound;
+    // The desktop's notifications (null without a desktop).
+    std::unique_ptr<TNotifications> notifications;
     // "PALAVERO.MUTEX": one instance per user; call tryBecomePrimary() first.
     std::unique_ptr<TSingleInstance> singleInstance;
     // Requests of the system to end the program (SIGTERM, SIGINT, SIGHUP).

@@ -57,6 +57,7 @@ class TRecordingView : public ISendView, public IReceiveView {
     int messageViews = 0;
     bool trayExists = true;
     QStringList balloons;
+    QStringList firstLines;
 
     QByteArray messageText() const override { return message; }
     QByteArray recipientText() const override { return recipient; }
@@ -83,10 +84,11 @@ class TRecordingView : public ISendView, public IReceiveView {
         appended << added;
     }
     void showMessageView() override { ++messageViews; }
-    bool showBalloon(const QString& text) override {
+    bool showBalloon(const QString& title, const QString& firstLine) override {
         if (!trayExists)
             return false;
-        balloons << text;
+        balloons << title;
+        firstLines << firstLine;
         return true;
     }
 };
@@ -851,6 +853,7 @@ void TestMessages::receiveMessages() {
     QCOMPARE(rig.view->pane, both);
     QCOMPARE(rig.view->recipient, QByteArray("B\xfcro"));
     QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von Büro"));
+    QCOMPARE(rig.view->firstLines, (QStringList{QStringLiteral("Erste"), QStringLiteral("Zweite")}));
 
     const QByteArray entries = TMessageLog::ReceivedEntry("PC2", kStamp, "Erste") +
                                TMessageLog::ReceivedEntry("B\xfcro", kStamp, "Zweite\r\nZeile");

@@ -400,6 +400,7 @@ void TestPlatform::singleInstanceStaleSocket_data() {
     QTest::newRow("socket file with nobody listening") << 0;
     QTest::newRow("socket of a killed process") << 1;
     QTest::newRow("plain file at the path") << 2;
+    QTest::newRow("folder at the path") << 3;
 }
 
 void TestPlatform::singleInstanceStaleSocket() {
@@ -412,11 +413,14 @@ void TestPlatform::singleInstanceStaleSocket() {
     case 1:
         QVERIFY(LeaveSocketOfKilledProcess(path));
         break;
-    default: {
+    case 2: {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
         break;
     }
+    default:
+        QVERIFY(QDir().mkdir(path));
+        break;
     }
     QVERIFY(QFileInfo::exists(path));
 
@@ -540,10 +544,35 @@ void TestPlatform::singleInstanceDefaultPath() {
     TLocalSocketSingleInstance instance;
     QCOMPARE(instance.socketPath(), TLocalSocketSingleInstance::defaultSocketPath());
 
+    // Without a runtime folder: a private folder of the user's in the temporary
+    // folder; when another has taken its name, one in the home.
+    QTemporaryDir tmp;
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("TMPDIR", QFile::encodeName(tmp.filePath(QStringLiteral("tmp"))));
+    qputenv("HOME", QFile::encodeName(tmp.filePath(QStringLiteral("home"))));
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("tmp"))));
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("home"))));
     qunsetenv("XDG_RUNTIME_DIR");
+    const QString folder = tmp.filePath(QStringLiteral("tmp/palavero-%1").arg(::getuid()));
+    // Made by the user with a loose mode: tightened.
+    QVERIFY(QDir().mkdir(folder));
+    QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
     const QString fallback = TLocalSocketSingleInstance::defaultSocketPath();
+    QCOMPARE(fallback, QDir(folder).filePath(QStringLiteral("PALAVERO.MUTEX")));
+    QCOMPARE(QFileInfo(folder).permissions() & 0x0077, QFileDevice::Permissions());
+    // A file squats the name: the home holds the folder.
+    QVERIFY(QDir(folder).removeRecursively());
+    {
+        QFile squatter(folder);
+        QVERIFY(squatter.open(QIODevice::WriteOnly));
+    }
+    const QString home = TLocalSocketSingleInstance::defaultSocketPath();
     qputenv("XDG_RUNTIME_DIR", runtime);
-    QCOMPARE(fallback, QDir(QDir::tempPath()).filePath(QStringLiteral("PALAVERO.MUTEX-%1").arg(::getuid())));
+    qputenv("TMPDIR", oldTmp);
+    qputenv("HOME", oldHome);
+    QCOMPARE(home, tmp.filePath(QStringLiteral("home/.cache/palavero-%1/PALAVERO.MUTEX").arg(::getuid())));
+    QCOMPARE(QFileInfo(QFileInfo(home).path()).permissions() & 0x0077, QFileDevice::Permissions());
 }
 
 // --- Termination signals ---------------------------------------------------

@@ -9,6 +9,9 @@
 #include <QPointer>
 #include <QtEndian>
 
+#include <cerrno>
+
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -30,11 +33,40 @@ TLocalSocketSingleInstance::~TLocalSocketSingleInstance() {
         FServer->close(); // removes the socket file
 }
 
+namespace {
+
+// A folder of this user that nobody else can enter: made with mode 0700 when
+// missing; one of ours with a looser mode is tightened. False when the name is
+// taken by something else (another user's folder, a link, a file).
+bool makePrivateFolder(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    struct stat st {};
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+        return false;
+    if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        return false;
+    return true;
+}
+
+} // namespace
+
 QString TLocalSocketSingleInstance::defaultSocketPath(const QString& name) {
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
         return QDir(runtime).filePath(name);
-    return QDir(QDir::tempPath()).filePath(name + QLatin1Char('-') + QString::number(::getuid()));
+    // Without a runtime folder: a private folder of the user's own in the
+    // temporary folder, or, when another user has taken that name, in the home.
+    const QString uid = QString::number(::getuid());
+    const QString temp = QDir(QDir::tempPath()).filePath(QStringLiteral("palavero-") + uid);
+    if (makePrivateFolder(temp))
+        return QDir(temp).filePath(name);
+    const QString cache = QDir::home().filePath(QStringLiteral(".cache"));
+    QDir().mkpath(cache);
+    const QString home = QDir(cache).filePath(QStringLiteral("palavero-") + uid);
+    makePrivateFolder(home);
+    return QDir(home).filePath(name);
 }
 
 QByteArray TLocalSocketSingleInstance::showRequestBytes() {
@@ -65,13 +97,17 @@ TLocalSocketSingleInstance::TProbe TLocalSocketSingleInstance::probe() const {
 bool TLocalSocketSingleInstance::tryBecomePrimary() {
     if (FPrimary)
         return true;
-    // In a shared folder (no runtime folder) another user may hold the name:
-    // neither believe nor remove that socket; run as by a mutex that cannot be made.
-    const QFileInfo existing(FSocketPath);
-    if (existing.exists() && existing.ownerId() != ::getuid()) {
-        qCDebug(lcInstance) << "the socket belongs to another user:" << FSocketPath;
-        FPrimary = true;
-        return true;
+    // The folder is the user's own: anything at the name that is not a socket
+    // of the user's (a folder, a file, a link, another user's socket) is in the
+    // way and is removed, so that the next start finds this instance.
+    struct stat st {};
+    const QByteArray native = QFile::encodeName(FSocketPath);
+    if (::lstat(native.constData(), &st) == 0 && (!S_ISSOCK(st.st_mode) || st.st_uid != ::getuid())) {
+        qCDebug(lcInstance) << "removing what is in the way of the socket:" << FSocketPath;
+        if (S_ISDIR(st.st_mode))
+            ::rmdir(native.constData());
+        else
+            ::unlink(native.constData());
     }
     // Two starts at the same moment take turns, so that only one of them
     // removes a stale socket and listens. Without the lock it goes on anyway.
@@ -187,8 +223,8 @@ bool TLocalSocketSingleInstance::otherInstanceRuns() const {
     return !FPrimary && probe() == TProbe::Answered;
 }
 
-std::optional<TSingleInstance::TMessageReply> TLocalSocketSingleInstance::handOverMessage(const QByteArray& recipient,
-                                                                                         const QByteArray& text) {
+std::optional<TSingleInstance::TMessageReply>
+TLocalSocketSingleInstance::handOverMessage(const QByteArray& recipient, const QByteArray& text) {
     if (recipient.size() > qsizetype(MaxRecipientBytes) || text.size() > qsizetype(MaxTextBytes))
         return TMessageReply{false, QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")};
     QLocalSocket socket;

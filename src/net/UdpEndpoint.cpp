@@ -119,6 +119,12 @@ bool TUdpEndpoint::resolve(const QByteArray& host, QHostAddress& address) const 
     }
     if (host.isEmpty())
         return false;
+    // An IPv6 peer is listed by its address with its zone ("fe80::1%eth0"),
+    // which a name lookup would lose.
+    if (host.contains(':')) {
+        return address.setAddress(QString::fromLatin1(host)) &&
+               address.protocol() == QAbstractSocket::IPv6Protocol;
+    }
     const QHostInfo info = QHostInfo::fromName(Ansi::toUnicode(host));
     if (info.error() != QHostInfo::NoError)
         return false;
@@ -163,6 +169,8 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     if (!resolve(host, address) || !isOpen())
         return false;
     const QByteArray wire = Ansi::toWireUnicast(text);
+    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+        return FSocket6 && FSocket6->send(wire, address, port);
     return FSocket4->send(wire, address, port);
 }
 
@@ -185,9 +193,9 @@ void TUdpEndpoint::reportDropped() {
     const quint64 dropped = FQueue.dropped();
     if (dropped == FReportedDrops)
         return;
-    qCWarning(lcPalaveroNet).nospace() << "receive queue full (" << FQueue.limit() / (1024 * 1024) << " MiB): "
-                                       << dropped - FReportedDrops << " datagrams dropped, " << dropped
-                                       << " in all";
+    qCWarning(lcPalaveroNet).nospace()
+        << "receive queue full (" << FQueue.limit() / (1024 * 1024) << " MiB): " << dropped - FReportedDrops
+        << " datagrams dropped, " << dropped << " in all";
     FReportedDrops = dropped;
 }
 

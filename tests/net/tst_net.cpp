@@ -142,6 +142,7 @@ class TestNet : public QObject {
     // Addresses
     void senderAddressText_data();
     void senderAddressText();
+    void unicastToIPv6Address();
     void broadcastAddresses_data();
     void broadcastAddresses();
     void localAddresses();
@@ -1197,6 +1198,24 @@ void TestNet::senderAddressText_data() {
     QTest::newRow("three digits") << QStringLiteral("192.168.100.255");
     QTest::newRow("all sizes") << QStringLiteral("100.20.3.199");
     QTest::newRow("IPv6") << QStringLiteral("fe80::1");
+    QTest::newRow("IPv6 with its zone") << QStringLiteral("fe80::1%lo");
+}
+
+// An IPv6 peer is answered at the address it is listed with, through the IPv6 socket.
+void TestNet::unicastToIPv6Address() {
+    QUdpSocket peer6;
+    if (!peer6.bind(QHostAddress::LocalHostIPv6, 0))
+        QSKIP("no IPv6 on this computer");
+    TNetFixture f;
+    f.endpoint.setDestinationPort(peer6.localPort());
+    QVERIFY(f.start());
+    QVERIFY(f.endpoint.SendDatagram("::1", "PC-TEST:KVPALAVERODATA:Hallo"));
+    QTRY_VERIFY(peer6.hasPendingDatagrams());
+    QByteArray got(int(peer6.pendingDatagramSize()), Qt::Uninitialized);
+    QHostAddress from;
+    peer6.readDatagram(got.data(), got.size(), &from);
+    QCOMPARE(got, QByteArray("PC-TEST:KVPALAVERODATA:Hallo"));
+    QCOMPARE(from, QHostAddress::LocalHostIPv6);
 }
 
 void TestNet::senderAddressText() {

@@ -3,6 +3,7 @@
 #include "platform/DatagramQueue.h"
 
 #include <QLoggingCategory>
+#include <QNetworkInterface>
 
 #include <cerrno>
 #include <cstring>
@@ -39,7 +40,12 @@ bool toSockaddr(const QHostAddress& address, quint16 port, sockaddr_storage& out
         in6->sin6_port = htons(port);
         const Q_IPV6ADDR bytes = address.toIPv6Address();
         std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
-        in6->sin6_scope_id = address.scopeId().toUInt();
+        // The zone as a number or as an interface name.
+        const QString zone = address.scopeId();
+        bool numeric = false;
+        in6->sin6_scope_id = zone.toUInt(&numeric);
+        if (!numeric && !zone.isEmpty())
+            in6->sin6_scope_id = uint(QNetworkInterface::interfaceIndexFromName(zone));
         length = sizeof *in6;
         return true;
     }
@@ -166,7 +172,8 @@ int TPosixDatagramSocket::receiveBufferSize() const {
     return size;
 }
 
-std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options, TDatagramQueue& queue) {
+std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options,
+                                                    TDatagramQueue& queue) {
     const bool v6 = options.any == QHostAddress::AnyIPv6;
     const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0)

@@ -11,6 +11,7 @@ import threading
 import time
 
 import lan
+from waiting import poll
 from lan import LanTestCase
 
 GROUPS = b"[Vertrieb]\r\nMembers=PC1,PC2,\r\n\r\n"
@@ -165,6 +166,43 @@ class StreamTest(LanTestCase):
         # Every continuation is in the log, in order, as received.
         log = read(self.log_path)
         self.assertTrue(log.endswith(b"Anfang\r\n" + b"".join(p[len(b"KVPALAVEROPART"):] for p in parts)))
+
+    def rss_kib(self):
+        with open("/proc/%d/status" % self.inst.proc.pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return 0
+
+    def test_flood_keeps_presence_answered_and_memory_bounded(self):
+        self.sync(self.inst, self.probe)
+        idle = self.rss_kib()
+        flood_socket = self.p.udp_socket()
+        self.addCleanup(flood_socket.close)
+        # Bounded in count, so that handling all of it stays within CI time.
+        count = 10000
+        started = [0.0, 0.0]
+
+        def flood():
+            payload = b"PC-P:KVPALAVERODATA:Flut " + b"f" * 100
+            started[0] = time.monotonic()
+            for _ in range(count):
+                flood_socket.sendto(payload, (self.a.addr, lan.DEFAULT_PORT))
+            started[1] = time.monotonic()
+
+        took = self.connect_answer_time(flood)
+        peak = self.rss_kib()
+        poll(lambda: (read(self.log_path) or b"").count(b"Nachricht von PC-P") >= count, timeout=120)
+        done = time.monotonic()
+        after = self.rss_kib()
+        logged = (read(self.log_path) or b"").count(b"Nachricht von PC-P")
+        print("flood: %d datagrams sent in %.2f s, %d shown and logged in %.1f s (%.0f/s); connect answered "
+              "after %.3f s; memory %d MiB idle, %d MiB during, %d MiB after"
+              % (count, started[1] - started[0], logged, done - started[0], logged / (done - started[0]), took,
+                 idle // 1024, peak // 1024, after // 1024))
+        self.assertLess(took, 1.0)
+        self.assertLess(after - idle, 64 * 1024)
+        self.assertTrue(self.inst.running)
 
 
 if __name__ == "__main__":

@@ -10,10 +10,13 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QLoggingCategory>
 
 #include <cstdio>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcListen, "palavero.listen", QtInfoMsg)
 
 void print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
@@ -33,13 +36,18 @@ int listen(QCoreApplication& app, TPlatform& platform, IMessageBoxes& boxes, qui
         return 1;
     }
     TListener listener(Ansi::fromUnicode(platform.systemInfo->computerName()), *platform.networkInfo, boxes);
+    // Connected before the start, whose sends already handle datagrams (and so
+    // may see a signal); queued, so that the end comes from the event loop.
+    QObject::connect(
+        platform.terminationSignals.get(), &TTerminationSignals::terminationRequested, &listener,
+        [&listener] {
+            qCDebug(lcListen) << "ending";
+            listener.stop();
+            QCoreApplication::exit(0);
+        },
+        Qt::QueuedConnection);
     if (!listener.start(port))
         return 1;
-    QObject::connect(platform.terminationSignals.get(), &TTerminationSignals::terminationRequested, &listener,
-                     [&app, &listener] {
-                         listener.stop();
-                         app.quit();
-                     });
     return app.exec();
 }
 

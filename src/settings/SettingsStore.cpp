@@ -93,23 +93,26 @@ QString TSettingsStore::readText(const QVariant& stored) {
     return stored.isValid() ? storedText(stored) : QString();
 }
 
+bool TSettingsStore::readFile(QByteArray& bytes) const {
+    QFile file(FFilePath);
+    if (!file.exists())
+        return true;
+    if (file.open(QIODevice::ReadOnly)) {
+        bytes = file.readAll();
+        if (file.error() == QFileDevice::NoError)
+            return true;
+    }
+    qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
+    return false;
+}
+
 bool TSettingsStore::load(TSettingsValues& values) const {
     // A replace cut off by a kill leaves its new file beside the old one.
     FileReplace::removeLeftovers(FFilePath);
     // A missing file is no failure: every value is missing and reads as its default.
     QByteArray bytes;
-    QFile file(FFilePath);
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly)) {
-            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
-            return false;
-        }
-        bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
-            return false;
-        }
-    }
+    if (!readFile(bytes))
+        return false;
     // Lines that cannot be read are skipped; the others count.
     const TIniText ini = TIniText::fromBytes(bytes);
     for (const TSettingKey& key : kKeys) {
@@ -126,15 +129,8 @@ bool TSettingsStore::save(const ILiveSettings& live) const {
     }
     // The other groups and lines of the file stay as they stand.
     QByteArray bytes;
-    QFile file(FFilePath);
-    if (file.exists()) {
-        if (!file.open(QIODevice::ReadOnly)) {
-            qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
-            return false;
-        }
-        bytes = file.readAll();
-        file.close();
-    }
+    if (!readFile(bytes))
+        return false;
     TIniText ini = TIniText::fromBytes(bytes);
     // New keys go in in name order, as the INI writer orders them.
     QList<const TSettingKey*> keys;

@@ -33,5 +33,8 @@ class TSettingsStore {
     static QString readText(const QVariant& stored);
 
   private:
+    // The file's bytes; a missing file gives none. False when it cannot be read.
+    bool readFile(QByteArray& bytes) const;
+
     QString FFilePath;
 };

@@ -34,6 +34,10 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
+#include <QTextCursor>
+
+#include <algorithm>
 
 Q_LOGGING_CATEGORY(lcStatus, "palavero.status", QtInfoMsg)
 
@@ -249,43 +253,72 @@ void TFormMain::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
         const auto* e = static_cast<QWindowStateChangeEvent*>(event);
-        if ((e->oldState() & Qt::WindowMinimized) && !(windowState() & Qt::WindowMinimized))
+        // Only the user's restore (through the window manager) counts; the
+        // program's own restore, e.g. for a received message, does not activate.
+        if (event->spontaneous() && (e->oldState() & Qt::WindowMinimized) &&
+            !(windowState() & Qt::WindowMinimized))
             FViews->restoredFromMinimized();
     }
 }
 
 void TFormMain::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    // A Return that no control took (focused buttons and the message pane take
+    // their own): the window's default button. The keypad's Enter counts too.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         BitBtnSend->click();
         return;
     }
     QWidget::keyPressEvent(event);
 }
 
+namespace {
+
+// Dropped files are copied, never moved: a source that proposed a move (and
+// would delete its file) is told that the drop took a copy. A drag that offers
+// no copy, or no local file, is refused.
+bool acceptAsCopy(QDropEvent* event) {
+    if (!(event->possibleActions() & Qt::CopyAction) || !event->mimeData()->hasUrls())
+        return false;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (std::none_of(urls.begin(), urls.end(), [](const QUrl& url) { return url.isLocalFile(); }))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+} // namespace
+
 void TFormMain::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        for (const QUrl& url : event->mimeData()->urls()) {
-            if (url.isLocalFile()) {
-                event->acceptProposedAction();
-                return;
-            }
-        }
-    }
+    acceptAsCopy(event);
+}
+
+void TFormMain::dragMoveEvent(QDragMoveEvent* event) {
+    acceptAsCopy(event);
 }
 
 void TFormMain::dropEvent(QDropEvent* event) {
+    if (!acceptAsCopy(event))
+        return;
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
             paths << QFileInfo(url.toLocalFile()).absoluteFilePath();
     }
     appendDroppedFiles(paths);
-    event->acceptProposedAction();
 }
 
 void TFormMain::appendDroppedFiles(const QStringList& paths) {
-    for (const QString& path : paths)
-        MemoSend->appendPlainText(Ansi::toUnicode(Ansi::fromUnicode(path)));
+    // Each path on a line of its own after the text there; a text that ends
+    // with a line break gets no empty line.
+    QTextCursor cursor(MemoSend->document());
+    cursor.movePosition(QTextCursor::End);
+    for (const QString& path : paths) {
+        if (cursor.block().length() > 1) // the last line holds text
+            cursor.insertBlock();
+        cursor.insertText(Ansi::toUnicode(Ansi::fromUnicode(path)));
+    }
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
@@ -363,7 +396,9 @@ void TFormMain::setPaneText(const QByteArray& all) {
 }
 
 void TFormMain::appendPaneText(const QByteArray& added) {
+    const qsizetype start = RichEditMsg->shownText().size();
     RichEditMsg->appendAnsiText(added);
+    RichEditMsg->revealFrom(start);
 }
 
 void TFormMain::showMessageView() {

@@ -138,6 +138,11 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     layout->addWidget(PanelBottom);
     layout->addWidget(StatusBarMain);
 
+    // A focused button takes Enter itself, as on a dialog; Enter elsewhere is
+    // the window's (it presses "Senden").
+    for (QPushButton* button : {BitBtnSendToAll, BitBtnTextbausteine, BitBtnSend, BitBtnHide})
+        button->setAutoDefault(true);
+
     QWidget::setTabOrder(BitBtnSend, ComboBoxTarget);
     QWidget::setTabOrder(ComboBoxTarget, MemoSend);
     QWidget::setTabOrder(MemoSend, BitBtnHide);

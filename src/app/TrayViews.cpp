@@ -1,14 +1,20 @@
 #include "app/TrayViews.h"
 
 #include "app/FormMainUi.h"
+#include "app/ModalWindows.h"
 #include "core/AppTitle.h"
 #include "info/Pictures.h"
 #include "platform/Notifications.h"
+#include "platform/WindowActivation.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QSystemTrayIcon>
 #include <QWidget>
+#include <QWindow>
+
+#include <utility>
 
 TTrayViews::TTrayViews(QWidget& window, TFormMainUi& ui, TNotifications* notifications)
     : FWindow(window), FUi(ui), FNotifications(notifications) {
@@ -40,7 +46,9 @@ void TTrayViews::SendMessage1Click() {
 }
 
 void TTrayViews::TrayIconMainClick() {
-    FActivatedFromTray = true;
+    // The flag is meant for the show this click causes; when the window is
+    // already shown there is none, and a later message must not find it set.
+    const QScopedValueRollback activated(FActivatedFromTray, true);
     if (FWindow.isVisible()) {
         if (FWindow.isMinimized())
             FWindow.setWindowState(FWindow.windowState() & ~Qt::WindowMinimized);
@@ -56,7 +64,7 @@ void TTrayViews::TrayIconMainClick() {
 }
 
 void TTrayViews::TrayIconMainDblClick() {
-    FActivatedFromTray = true;
+    const QScopedValueRollback activated(FActivatedFromTray, true);
     SendMessage1Click();
 }
 
@@ -109,13 +117,37 @@ void TTrayViews::showMessages() {
 }
 
 void TTrayViews::showMessageView() {
-    if (FWindow.isVisible() && !FWindow.isActiveWindow())
+    // A message never takes the focus, whatever state the window is in.
+    FActivatedFromTray = false;
+    if (FWindow.isMinimized()) {
+        // Restored while hidden (a restore of a shown window is a request to
+        // activate it): the restore is the program's own, not the user's, and
+        // maps the window at once, without taking the focus.
         FWindow.hide();
-    FWindow.setAttribute(Qt::WA_ShowWithoutActivating, true);
-    FWindow.show();
-    FWindow.setAttribute(Qt::WA_ShowWithoutActivating, false);
+        if (QWindow* handle = FWindow.windowHandle())
+            WindowActivation::suppressNextActivation(*handle);
+        FWindow.setWindowState(FWindow.windowState() & ~Qt::WindowMinimized);
+    } else if (FWindow.isVisible() && !FWindow.isActiveWindow()) {
+        FWindow.hide();
+    }
+    showWithoutActivating();
     applyView(true);
     FWindow.raise();
+    // A dialog the user is working in stays above the window.
+    ModalWindows::raiseOpenModals();
+}
+
+void TTrayViews::showWithoutActivating() {
+    // Qt passes the attribute to the native window only when it is created;
+    // the window's property is what the platform reads at each show.
+    QWindow* handle = FWindow.windowHandle();
+    FWindow.setAttribute(Qt::WA_ShowWithoutActivating, true);
+    if (handle)
+        handle->setProperty("_q_showWithoutActivating", true);
+    FWindow.show();
+    FWindow.setAttribute(Qt::WA_ShowWithoutActivating, false);
+    if (handle)
+        handle->setProperty("_q_showWithoutActivating", false);
 }
 
 void TTrayViews::showWindow() {
@@ -134,7 +166,8 @@ bool TTrayViews::showBalloon(const QString& title, const QString& firstLine) {
 }
 
 void TTrayViews::notificationClicked() {
-    FActivatedFromTray = true;
+    // Meant for this show only, as for a tray click.
+    const QScopedValueRollback activated(FActivatedFromTray, true);
     applyView(true);
     FWindow.show();
     FWindow.raise();
@@ -144,8 +177,8 @@ void TTrayViews::notificationClicked() {
 void TTrayViews::FormShow() {
     if (FWindow.isMinimized())
         FWindow.setWindowState(FWindow.windowState() & ~Qt::WindowMinimized);
-    if (!FWindow.hasFocus() && FActivatedFromTray) {
-        FActivatedFromTray = false;
+    // The flag is consumed by this show, whether or not it activates.
+    if (std::exchange(FActivatedFromTray, false) && !FWindow.hasFocus()) {
         FWindow.raise();
         FWindow.activateWindow();
     }

@@ -52,6 +52,8 @@ public:
     QTimer& trayTimer() { return TimerTray; }
 
 private:
+    void showWithoutActivating();
+
     QWidget& FWindow;
     TFormMainUi& FUi;
     TNotifications* FNotifications;

@@ -1,5 +1,6 @@
 #include "app/WidgetMessageBoxes.h"
 
+#include "app/ModalWindows.h"
 #include "core/AppTitle.h"
 
 #include <QLoggingCategory>
@@ -35,9 +36,11 @@ QString forDisplay(const QString& text) {
 
 int TWidgetMessageBoxes::exec(Icon icon, const QString& caption, const QString& text,
                               QMessageBox::StandardButtons buttons) {
-    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::current() : caption, forDisplay(text), buttons,
-                    FParent);
-    box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::current() : caption, forDisplay(text), buttons);
+    if (QWidget* owner = ModalWindows::ownerNow(FParent))
+        ModalWindows::adopt(box, *owner);
+    else
+        box.setWindowFlag(Qt::WindowStaysOnTopHint, true);
     return box.exec();
 }
 

@@ -6,8 +6,9 @@
 
 class QWidget;
 
-// Message boxes shown with QMessageBox. Every text shown is also written to the
-// logging category palavero.boxes.
+// Message boxes shown with QMessageBox, above the main window and above any
+// modal window in front of it (ModalWindows). Every text shown is also written
+// to the logging category palavero.boxes.
 class TWidgetMessageBoxes : public IMessageBoxes {
 public:
     void setParentWindow(QWidget* parent) { FParent = parent; }

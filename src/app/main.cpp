@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/FormMain.h"
+#include "app/ModalWindows.h"
 #include "app/WidgetMessageBoxes.h"
 #include "cli/Headless.h"
 #include "info/FormKVInfo.h"
@@ -85,6 +86,12 @@ int main(int argc, char** argv) {
         TFormTextbausteine formTextbausteine(formMain.snippetStore(), boxes, &formMain);
         TFormGroups formGroups(boxes, platform->systemInfo->systemLocale(), &formMain); // with its name prompt
         TFormKVInfo formKVInfo(*platform->desktop, &formMain);
+        // Every dialog stays above the always-on-top main window, and so does every box.
+        boxes.setParentWindow(&formMain);
+        ModalWindows::adopt(formOptions, formMain);
+        ModalWindows::adopt(formTextbausteine, formMain);
+        ModalWindows::adopt(formGroups, formMain);
+        ModalWindows::adopt(formNewGroup, formGroups);
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
         formMain.setSnippetEditor(&formTextbausteine);
 

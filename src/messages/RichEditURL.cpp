@@ -3,13 +3,16 @@
 #include "core/Ansi.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 TRichEditURL::TRichEditURL(QWidget* parent) : QTextBrowser(parent) {
     setReadOnly(true);
@@ -36,6 +39,7 @@ QString TRichEditURL::normalized(const QByteArray& ansi) {
 
 void TRichEditURL::setAnsiText(const QByteArray& text) {
     FEndsWithCR = false;
+    FRevealFrom = -1;
     FShown = normalized(text);
     FLinks.clear();
     FBreaks.clear();
@@ -57,6 +61,28 @@ void TRichEditURL::appendAnsiText(const QByteArray& added) {
     while (!FLinks.isEmpty() && FLinks.constLast().start >= from)
         FLinks.removeLast();
     renderFrom(from);
+}
+
+void TRichEditURL::revealFrom(qsizetype position) {
+    FRevealFrom = position;
+    scrollToReveal();
+    FRevealFrom = position;
+    QMetaObject::invokeMethod(this, &TRichEditURL::scrollToReveal, Qt::QueuedConnection);
+}
+
+void TRichEditURL::scrollToReveal() {
+    const qsizetype position = std::exchange(FRevealFrom, -1);
+    if (position < 0 || position > FShown.size())
+        return;
+    // The first line that starts at or after the position: the new text begins
+    // with a line break after the text before it.
+    const int at = int(documentPosition(position));
+    QTextBlock block = document()->findBlock(at);
+    if (block.position() < at && block.next().isValid())
+        block = block.next();
+    const int top = int(document()->documentLayout()->blockBoundingRect(block).top());
+    QScrollBar* bar = verticalScrollBar();
+    bar->setValue(qMin(top, bar->maximum()));
 }
 
 qsizetype TRichEditURL::documentPosition(qsizetype shown) const {
@@ -199,4 +225,14 @@ void TRichEditURL::mousePressEvent(QMouseEvent* event) {
         }
     }
     QTextBrowser::mousePressEvent(event);
+}
+
+void TRichEditURL::keyPressEvent(QKeyEvent* event) {
+    // The pane takes Enter for itself, so that it does not reach the window,
+    // where Enter sends the draft.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        event->accept();
+        return;
+    }
+    QTextBrowser::keyPressEvent(event);
 }

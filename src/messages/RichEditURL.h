@@ -25,6 +25,10 @@ class TRichEditURL : public QTextBrowser {
     void setAnsiText(const QByteArray& text);
     // Adds text at the end; costs in proportion to the added text.
     void appendAnsiText(const QByteArray& added);
+    // Scrolls so that the line at `position` of the shown text (the start of a
+    // new message) is in view, as high up as the text allows; again once the
+    // pane has been laid out, when it is only being shown.
+    void revealFrom(qsizetype position);
     // The text as shown (UTF-16, line breaks as '\n').
     QString shownText() const { return FShown; }
     // The longest paragraph the pane lays out, in characters (a break after a
@@ -45,6 +49,8 @@ class TRichEditURL : public QTextBrowser {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
+    // Enter is the pane's own: read-only, it does nothing with it.
+    void keyPressEvent(QKeyEvent* event) override;
     // What is copied is the shown text of the selection, without the pane's breaks.
     QMimeData* createMimeDataFromSelection() const override;
 
@@ -52,6 +58,7 @@ class TRichEditURL : public QTextBrowser {
     QString normalized(const QByteArray& ansi);
     void renderFrom(qsizetype from);
     int linkAt(qsizetype position) const;
+    void scrollToReveal();
     // Positions in the document and in FShown, which differ by the breaks before them.
     qsizetype documentPosition(qsizetype shown) const;
     qsizetype shownPosition(qsizetype document) const;
@@ -59,5 +66,6 @@ class TRichEditURL : public QTextBrowser {
     QString FShown;
     QList<LinkFinder::TLink> FLinks;
     bool FEndsWithCR = false;
+    qsizetype FRevealFrom = -1;
     QList<qsizetype> FBreaks; // ascending
 };

@@ -9,8 +9,10 @@
 #include <QCoreApplication>
 #include <QHostInfo>
 #include <QScopedValueRollback>
+#include <QThread>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -175,16 +177,28 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 }
 
 void TUdpEndpoint::drain() {
-    // A handler that lets events run may get here again: then the datagrams stay
-    // queued, and the outer loop hands them on in order.
-    if (FDraining)
+    FDrainPosted = false;
+    // A handler that lets pending events run (a broadcast send) may get here
+    // again: then the datagrams stay queued, and the outer loop hands them on in
+    // order. A modal loop opened by a handler (a message box) is a deeper event
+    // loop: there the datagrams that arrive are handed on at once, in arrival
+    // order, as in every other modal loop.
+    const int level = QThread::currentThread()->loopLevel();
+    if (FDraining && level <= FDrainLevel)
         return;
-    QScopedValueRollback guard(FDraining, true);
+    const QScopedValueRollback guard(FDraining, true);
+    const QScopedValueRollback levelGuard(FDrainLevel, level);
     TReceivedDatagram next;
     while (FQueue.take(next)) {
         // With the form defaults (no read handler) datagrams are dropped unseen.
-        if (FReadHandler)
-            MyIdUDPServer1UDPRead(next.bytes, next.sender);
+        if (!FReadHandler)
+            continue;
+        // The queue announces new arrivals only after it was found empty: a
+        // drain posted now runs in a modal loop that the handler may open, and
+        // takes on from there.
+        if (!std::exchange(FDrainPosted, true))
+            QMetaObject::invokeMethod(this, &TUdpEndpoint::drain, Qt::QueuedConnection);
+        MyIdUDPServer1UDPRead(next.bytes, next.sender);
     }
     reportDropped();
 }

@@ -91,6 +91,8 @@ class TUdpEndpoint : public QObject {
     std::unique_ptr<IDatagramSocket> FSocket4;
     std::unique_ptr<IDatagramSocket> FSocket6;
     bool FDraining = false;
+    int FDrainLevel = 0; // the event-loop level of the innermost drain running
+    bool FDrainPosted = false;
     quint64 FReportedDrops = 0;
     QByteArray FSenderIP;
     // The local addresses for the own-datagram filter and the network and

@@ -19,11 +19,14 @@
 #include <QCompleter>
 #include <QIdentityProxyModel>
 #include <QAction>
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QUdpSocket>
@@ -117,7 +120,12 @@ private Q_SLOTS:
     void closeBoxOnlyHides();
     void minimumHeightRule();
     void menus();
+    void droppedFilesAppendLines_data();
     void droppedFilesAppendLines();
+    void dropIsCopy_data();
+    void dropIsCopy();
+    void enterGoesToTheFocusedControl_data();
+    void enterGoesToTheFocusedControl();
     void receivedMessageShowsMessageView();
     void targetTextSurvivesNewPeers();
     void recipientChoiceFocus_data();
@@ -310,14 +318,104 @@ void TestFormMain::menus() {
     QCOMPARE(f.form->MemoSend->contextMenuPolicy(), Qt::CustomContextMenu);
 }
 
+void TestFormMain::droppedFilesAppendLines_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    const QString paths = QStringLiteral("/tmp/a.txt\n/tmp/Bericht ä.pdf\n/tmp/?.png");
+    QTest::newRow("after text") << QStringLiteral("Siehe:") << QStringLiteral("Siehe:\n") + paths;
+    QTest::newRow("empty editor") << QString() << paths;
+    // A text that ends with a line break gets no empty line.
+    QTest::newRow("after a line break") << QStringLiteral("Siehe:\n") << QStringLiteral("Siehe:\n") + paths;
+    QTest::newRow("after an empty line")
+        << QStringLiteral("Siehe:\n\n") << QStringLiteral("Siehe:\n\n") + paths;
+}
+
 void TestFormMain::droppedFilesAppendLines() {
+    QFETCH(QString, before);
+    QFETCH(QString, after);
     Fixture f;
-    f.form->MemoSend->setPlainText(QStringLiteral("Siehe:"));
+    f.form->MemoSend->setPlainText(before);
     f.form->appendDroppedFiles({QStringLiteral("/tmp/a.txt"), QStringLiteral("/tmp/Bericht ä.pdf"),
                                 QStringLiteral("/tmp/\u2713.png")});
-    QCOMPARE(f.form->MemoSend->toPlainText(),
-             QStringLiteral("Siehe:\n/tmp/a.txt\n/tmp/Bericht ä.pdf\n/tmp/?.png"));
-    QCOMPARE(f.form->messageText(), QByteArray("Siehe:\r\n/tmp/a.txt\r\n/tmp/Bericht \xe4.pdf\r\n/tmp/?.png"));
+    QCOMPARE(f.form->MemoSend->toPlainText(), after);
+    if (before.isEmpty())
+        QCOMPARE(f.form->messageText(), QByteArray("/tmp/a.txt\r\n/tmp/Bericht \xe4.pdf\r\n/tmp/?.png"));
+}
+
+void TestFormMain::dropIsCopy_data() {
+    QTest::addColumn<int>("offered");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("copy or move") << int(Qt::CopyAction | Qt::MoveAction) << true;
+    QTest::newRow("move or link") << int(Qt::MoveAction | Qt::LinkAction) << false;
+    QTest::newRow("copy only") << int(Qt::CopyAction) << true;
+}
+
+void TestFormMain::dropIsCopy() {
+    // Whatever the source proposes, a file drop is answered as a copy, so that
+    // no file manager deletes the file; a source that cannot copy is refused.
+    QFETCH(int, offered);
+    QFETCH(bool, accepted);
+    Fixture f;
+    QMimeData mime;
+    const QString path = TestSupport::userRoot() + QStringLiteral("/Brief.txt");
+    mime.setUrls({QUrl::fromLocalFile(path)});
+    const auto actions = Qt::DropActions(offered);
+    QDragEnterEvent enter(QPoint(10, 10), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    enter.setDropAction(Qt::MoveAction);
+    enter.ignore();
+    QCoreApplication::sendEvent(f.form.get(), &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    QDropEvent drop(QPointF(10, 10), actions, &mime, Qt::LeftButton, Qt::ShiftModifier);
+    drop.setDropAction(Qt::MoveAction);
+    drop.ignore();
+    QCoreApplication::sendEvent(f.form.get(), &drop);
+    QCOMPARE(drop.isAccepted(), accepted);
+    if (accepted) {
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QCOMPARE(drop.dropAction(), Qt::CopyAction);
+        QCOMPARE(f.form->MemoSend->toPlainText(), path);
+    } else {
+        QCOMPARE(f.form->MemoSend->toPlainText(), QString());
+    }
+}
+
+void TestFormMain::enterGoesToTheFocusedControl_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("pressed"); // the button that Enter clicks, empty for none
+    const int ret = Qt::Key_Return;
+    const int enter = Qt::Key_Enter;
+    QTest::newRow("recipient box") << "ComboBoxTarget" << ret << "BitBtnSend";
+    QTest::newRow("recipient box, keypad") << "ComboBoxTarget" << enter << "BitBtnSend";
+    QTest::newRow("editor: a new line") << "MemoSend" << ret << "";
+    QTest::newRow("Senden") << "BitBtnSend" << ret << "BitBtnSend";
+    QTest::newRow("Schließen") << "BitBtnHide" << ret << "BitBtnHide";
+    QTest::newRow("Schließen, keypad") << "BitBtnHide" << enter << "BitBtnHide";
+    QTest::newRow("An alle") << "BitBtnSendToAll" << ret << "BitBtnSendToAll";
+    QTest::newRow("Textbausteine") << "BitBtnTextbausteine" << ret << "BitBtnTextbausteine";
+    QTest::newRow("message pane") << "RichEditMsg" << ret << "";
+    QTest::newRow("message pane, keypad") << "RichEditMsg" << enter << "";
+}
+
+void TestFormMain::enterGoesToTheFocusedControl() {
+    QFETCH(QString, control);
+    QFETCH(int, key);
+    QFETCH(QString, pressed);
+    Fixture f;
+    TFormMain& w = *f.form;
+    w.EingegangeneNachrichten1Click(); // the message view: the pane is shown
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    auto* target = w.findChild<QWidget*>(control);
+    QVERIFY(target);
+    target->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(target->hasFocus());
+    QStringList clicked;
+    for (QPushButton* b : {w.BitBtnSend, w.BitBtnHide, w.BitBtnSendToAll, w.BitBtnTextbausteine})
+        QObject::connect(b, &QPushButton::clicked, &w, [&clicked, b] { clicked << b->objectName(); });
+    const Qt::KeyboardModifiers modifiers = key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier;
+    QTest::keyClick(target, Qt::Key(key), modifiers);
+    QCOMPARE(clicked, pressed.isEmpty() ? QStringList() : QStringList{pressed});
 }
 
 void TestFormMain::receivedMessageShowsMessageView() {

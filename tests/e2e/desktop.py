@@ -184,7 +184,8 @@ class Desktop:
         return [int(w) for w in r.stdout.split()] if r.returncode == 0 else []
 
     def window_geometry(self, wid):
-        r = self.x(["xwininfo", "-id", str(wid)])
+        # A window may vanish between the listing and this look (an empty answer).
+        r = self.x(["xwininfo", "-id", str(wid)], check=False)
         info = {}
         for line in r.stdout.splitlines():
             line = line.strip()

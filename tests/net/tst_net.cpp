@@ -15,6 +15,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
@@ -166,6 +167,7 @@ class TestNet : public QObject {
     void receiveBufferIsEnlarged();
     void ipv6Binding();
     void reentrantHandlerSeesDatagramsInOrder();
+    void modalLoopOfAHandlerSeesFurtherDatagrams();
     void burstsAreAllDelivered();
     void readerDrainsWhileGuiThreadIsBusy();
     void queueOverflowIsCountedAndLogged();
@@ -713,6 +715,39 @@ void TestNet::reentrantHandlerSeesDatagramsInOrder() {
     QCOMPARE(deepest, 1);
     for (int i = 0; i < kCount; ++i)
         QCOMPARE(seen.at(i), "PC-04:KVPALAVERODATA:" + QByteArray::number(i));
+}
+
+void TestNet::modalLoopOfAHandlerSeesFurtherDatagrams() {
+    // A handler opens a message box (a modal loop of its own) and waits for the
+    // user: the datagrams that arrive meanwhile are handed on inside that loop,
+    // in arrival order, and the box's handler finishes last.
+    TNetFixture f;
+    QVERIFY(f.start());
+    QList<QByteArray> seen;
+    QEventLoop box;
+    QTimer giveUp;
+    giveUp.setSingleShot(true);
+    QObject::connect(&giveUp, &QTimer::timeout, &box, &QEventLoop::quit);
+    constexpr int kCount = 5;
+    QObject::connect(&f.endpoint, &TUdpEndpoint::datagramReceived, [&](const QByteArray& text) {
+        seen << text;
+        if (seen.size() == 1) {
+            for (int i = 1; i < kCount; ++i)
+                f.peer.send("PC-04:KVPALAVERODATA:" + QByteArray::number(i), f.port);
+            giveUp.start(5000);
+            box.exec();
+            seen << "box closed";
+        } else if (seen.size() == kCount) {
+            box.quit(); // the user closes the box once all have been seen
+        }
+    });
+    f.peer.send("PC-04:KVPALAVERODATA:0", f.port);
+    QTRY_VERIFY(seen.contains("box closed"));
+    QList<QByteArray> expected;
+    for (int i = 0; i < kCount; ++i)
+        expected << "PC-04:KVPALAVERODATA:" + QByteArray::number(i);
+    expected << "box closed";
+    QCOMPARE(seen, expected);
 }
 
 void TestNet::burstsAreAllDelivered() {

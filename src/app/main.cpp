@@ -91,7 +91,7 @@ int main(int argc, char** argv) {
         ModalWindows::adopt(formOptions, formMain);
         ModalWindows::adopt(formTextbausteine, formMain);
         ModalWindows::adopt(formGroups, formMain);
-        ModalWindows::adopt(formNewGroup, formGroups);
+        ModalWindows::adopt(formGroups.formNewGroup(), formGroups);
         formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
         formMain.setSnippetEditor(&formTextbausteine);
 

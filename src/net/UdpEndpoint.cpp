@@ -10,9 +10,9 @@
 #include <QHostInfo>
 #include <QScopedValueRollback>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
-#include <utility>
 
 namespace {
 
@@ -32,6 +32,8 @@ TUdpEndpoint::TUdpEndpoint(INetworkInfo& net, IMessageBoxes& boxes, QObject* par
     FQueue.setUrgency(&Datagram::isPresence);
     // Queued: the readers append on their own threads.
     connect(&FQueue, &TDatagramQueue::arrived, this, &TUdpEndpoint::drain, Qt::QueuedConnection);
+    FModalPoll.setInterval(kModalPollMs);
+    connect(&FModalPoll, &QTimer::timeout, this, &TUdpEndpoint::drain);
 }
 
 TUdpEndpoint::~TUdpEndpoint() {
@@ -177,7 +179,6 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 }
 
 void TUdpEndpoint::drain() {
-    FDrainPosted = false;
     // A handler that lets pending events run (a broadcast send) may get here
     // again: then the datagrams stay queued, and the outer loop hands them on in
     // order. A modal loop opened by a handler (a message box) is a deeper event
@@ -186,20 +187,22 @@ void TUdpEndpoint::drain() {
     const int level = QThread::currentThread()->loopLevel();
     if (FDraining && level <= FDrainLevel)
         return;
+    const bool outermost = !FDraining;
     const QScopedValueRollback guard(FDraining, true);
     const QScopedValueRollback levelGuard(FDrainLevel, level);
+    // The queue announces arrivals only once until it is found empty, and the
+    // announcement may be spent by a handler's pending events; while a handler
+    // runs, the poll looks again from any modal loop it opens.
+    if (outermost)
+        FModalPoll.start();
     TReceivedDatagram next;
     while (FQueue.take(next)) {
         // With the form defaults (no read handler) datagrams are dropped unseen.
-        if (!FReadHandler)
-            continue;
-        // The queue announces new arrivals only after it was found empty: a
-        // drain posted now runs in a modal loop that the handler may open, and
-        // takes on from there.
-        if (!std::exchange(FDrainPosted, true))
-            QMetaObject::invokeMethod(this, &TUdpEndpoint::drain, Qt::QueuedConnection);
-        MyIdUDPServer1UDPRead(next.bytes, next.sender);
+        if (FReadHandler)
+            MyIdUDPServer1UDPRead(next.bytes, next.sender);
     }
+    if (outermost)
+        FModalPoll.stop();
     reportDropped();
 }
 

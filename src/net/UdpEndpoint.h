@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QObject>
 #include <QStringList>
+#include <QTimer>
 
 #include <memory>
 
@@ -92,7 +93,9 @@ class TUdpEndpoint : public QObject {
     std::unique_ptr<IDatagramSocket> FSocket6;
     bool FDraining = false;
     int FDrainLevel = 0; // the event-loop level of the innermost drain running
-    bool FDrainPosted = false;
+    // While a datagram is handled: looks for datagrams from inside a modal loop.
+    static constexpr int kModalPollMs = 50;
+    QTimer FModalPoll;
     quint64 FReportedDrops = 0;
     QByteArray FSenderIP;
     // The local addresses for the own-datagram filter and the network and

@@ -10,7 +10,7 @@
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtDesktop.h"
-#include "platform/linux/QtSound.h"
+#include "platform/linux/LazySound.h"
 #include "platform/linux/UnixTerminationSignals.h"
 #include "platform/linux/XdgAutostart.h"
 #endif
@@ -30,7 +30,7 @@ std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
     p->firewall = std::make_unique<TLinuxFirewall>();
     p->desktop = std::make_unique<TQtDesktop>();
     p->autostart = std::make_unique<TXdgAutostart>();
-    p->sound = std::make_unique<TQtSound>();
+    p->sound = std::make_unique<TLazySound>();
     p->notifications = std::make_unique<TDBusNotifications>();
     return p;
 #endif

@@ -2,6 +2,7 @@
 
 #include "platform/DatagramQueue.h"
 #include "platform/DatagramSocket.h"
+#include "platform/linux/LazySound.h"
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtSound.h"
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <QThread>
 #include <QUdpSocket>
 
@@ -151,6 +153,8 @@ private Q_SLOTS:
     void renderTones();
     void renderTonesEdgeCases();
     void soundNeverBlocksOrHangs();
+    void soundModuleLoadedOnFirstSound();
+    void soundModuleMissingStaysSilent();
 
     // Datagram queue and socket reader
     void datagramQueueBoundedByMemory();
@@ -832,6 +836,41 @@ void TestPlatform::unavailableOnUnreachableBus() {
         QCOMPARE(spies.fired(), QString());
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("unreachable"));
+}
+
+namespace {
+bool audioIsMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("libQt6Multimedia");
+}
+} // namespace
+
+// The audio module is loaded by the first sound, not before; playing through
+// it returns at once, with or without an audio device.
+void TestPlatform::soundModuleLoadedOnFirstSound() {
+    TLazySound sound({QStringLiteral(SOUND_MODULE_DIR)});
+    QVERIFY(!sound.isLoaded());
+    QVERIFY(!sound.isPlaying());
+    sound.playTones({});
+    sound.playFile(QString());
+    QVERIFY(!sound.isLoaded()); // nothing to play: nothing loaded
+    QElapsedTimer clock;
+    clock.start();
+    sound.playTones({{400, 25}, {430, 25}, {460, 25}});
+    QVERIFY(sound.isLoaded());
+    QVERIFY(audioIsMapped());
+    sound.playFile(QDir(FDir.path()).filePath(QStringLiteral("missing.wav")));
+    QVERIFY(clock.elapsed() < 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 5000);
+}
+
+void TestPlatform::soundModuleMissingStaysSilent() {
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^the audio module palavero-sound is missing")));
+    TLazySound sound({FDir.path()});
+    sound.playTones({{400, 25}});
+    sound.playTones({{400, 25}}); // tried once, reported once
+    QVERIFY(!sound.isLoaded());
+    QVERIFY(!sound.isPlaying());
 }
 
 // ---------------------------------------------------------------- datagrams

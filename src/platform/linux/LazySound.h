@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/Sound.h"
+
+#include <QLibrary>
+#include <QStringList>
+
+#include <memory>
+
+// The arrival signal, with the audio output (Qt Multimedia and the sound
+// system's libraries) in a module of its own that is loaded when the first
+// sound is to play: a program that never sounds never maps it. Without the
+// module it stays silent.
+class TLazySound : public ISound {
+public:
+    // The folders the module "palavero-sound" is looked for in, in order.
+    explicit TLazySound(QStringList folders = defaultFolders());
+    ~TLazySound() override;
+
+    void playTones(const QList<TTone>& tones) override;
+    void playFile(const QString& path) override;
+    bool isPlaying() const override { return FOutput && FOutput->isPlaying(); }
+
+    bool isLoaded() const { return FOutput != nullptr; }
+    // Beside the executable (the build tree), then the installed module folder.
+    static QStringList defaultFolders();
+
+private:
+    ISound* output();
+
+    QStringList FFolders;
+    bool FTried = false;
+    QLibrary FLibrary;
+    std::unique_ptr<ISound> FOutput;
+};

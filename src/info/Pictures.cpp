@@ -2,55 +2,50 @@
 
 #include <QFile>
 #include <QImage>
-#include <QPainter>
-#include <QSvgRenderer>
 
-// Q_INIT_RESOURCE must be used outside any namespace.
-static void initPalaveroResources() { Q_INIT_RESOURCE(palavero); }
+// The pictures are PNGs rendered from the SVGs in packaging/ at build time
+// (":/palavero/<name>-<size>.png"); no SVG renderer is needed at run time.
 
 namespace Pictures {
 namespace {
 
-QPixmap render(const QString& path, QSize size, qreal ratio) {
-    init();
-    QSvgRenderer renderer(path);
-    if (!renderer.isValid())
-        return {};
-    QImage image(size * ratio, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    QPainter painter(&image);
-    painter.setRenderHint(QPainter::Antialiasing);
-    renderer.render(&painter);
-    painter.end();
-    image.setDevicePixelRatio(ratio);
-    return QPixmap::fromImage(image);
+QString path(const char* name, int size) {
+    return QStringLiteral(":/palavero/%1-%2.png").arg(QLatin1String(name)).arg(size);
 }
 
-QIcon icon(const QString& path, std::initializer_list<int> sizes) {
+QIcon icon(const char* name, std::initializer_list<int> sizes) {
     QIcon result;
     for (int size : sizes)
-        result.addPixmap(render(path, QSize(size, size), 1.0));
+        result.addFile(path(name, size), QSize(size, size));
     return result;
 }
 
 } // namespace
 
-void init() { initPalaveroResources(); }
-
-QIcon appIcon() {
-    return icon(QStringLiteral(":/palavero/icon.svg"), {16, 22, 24, 32, 48, 64, 128, 256});
+void init() {
+    // The resources are linked in and registered at start-up.
 }
 
-QIcon sendIcon() { return icon(QStringLiteral(":/palavero/send.svg"), {16, 24, 32}); }
+QIcon appIcon() {
+    return icon("icon", {16, 22, 24, 32, 48, 64, 128, 256});
+}
 
-QIcon sendAllIcon() { return icon(QStringLiteral(":/palavero/sendall.svg"), {16, 24, 32}); }
+QIcon sendIcon() { return icon("send", {16, 24, 32}); }
+
+QIcon sendAllIcon() { return icon("sendall", {16, 24, 32}); }
 
 QPixmap logo(int size, qreal devicePixelRatio) {
-    return render(QStringLiteral(":/palavero/logo.svg"), QSize(size, size), devicePixelRatio);
+    const int pixels = qRound(size * devicePixelRatio);
+    QImage image(path("logo", pixels > 100 ? 200 : 100));
+    if (image.isNull())
+        return {};
+    if (image.width() != pixels)
+        image = image.scaled(pixels, pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(devicePixelRatio);
+    return QPixmap::fromImage(image);
 }
 
 QString styleSheet() {
-    init();
     QFile file(QStringLiteral(":/palavero/korvel2014-light.qss"));
     if (!file.open(QIODevice::ReadOnly))
         return {};

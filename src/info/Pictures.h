@@ -4,14 +4,15 @@
 #include <QPixmap>
 #include <QString>
 
-// The program's pictures and visual style, compiled into palavero_info from
-// packaging/palavero.qrc (resource paths ":/palavero/...").
+// The program's pictures and visual style, compiled into palavero_info
+// (resource paths ":/palavero/..."): PNGs rendered at build time from the
+// SVGs in packaging/, and the style sheet.
 namespace Pictures {
 
 // Registers the resources. Safe to call more than once; the accessors below call it.
 void init();
 
-// Application and tray icon (":/palavero/icon.svg"), drawn at the usual icon sizes.
+// Application and tray icon, at the usual icon sizes.
 QIcon appIcon();
 // Pictures of the buttons "&Senden" and "An &alle".
 QIcon sendIcon();

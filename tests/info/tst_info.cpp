@@ -622,8 +622,10 @@ void TestInfo::pictures() {
     }
     const QPixmap logo = Pictures::logo(100);
     QCOMPARE(logo.size(), QSize(100, 100));
-    for (const char* path : {":/palavero/icon.svg", ":/palavero/send.svg", ":/palavero/sendall.svg",
-                             ":/palavero/logo.svg", ":/palavero/korvel2014-light.qss"})
+    QCOMPARE(Pictures::logo(100, 2.0).size(), QSize(200, 200));
+    QCOMPARE(Pictures::logo(50).size(), QSize(50, 50));
+    for (const char* path : {":/palavero/icon-16.png", ":/palavero/icon-256.png", ":/palavero/send-16.png",
+                             ":/palavero/sendall-32.png", ":/palavero/logo-100.png", ":/palavero/korvel2014-light.qss"})
         QVERIFY2(QFile::exists(QLatin1String(path)), path);
     // The icon's main colour is the about box's blue.
     const QImage icon = app.pixmap(64, 64).toImage();

@@ -1,5 +1,7 @@
 #include "settings/ShortcutCode.h"
 
+#include "platform/GlobalHotKey.h"
+
 namespace ShortcutCode {
 namespace {
 
@@ -37,7 +39,10 @@ constexpr TKeyRow kKeys[] = {
     {0x2D, Qt::Key_Insert, false, true},
     {0x2E, Qt::Key_Delete, false, true},
     {0x2F, Qt::Key_Help, false, true},
+    {0x29, Qt::Key_Select, false, true},
+    {0x2B, Qt::Key_Execute, false, true},
     {0x5D, Qt::Key_Menu, false, true},
+    {0x5F, Qt::Key_Sleep, false, true},
     {0x6A, Qt::Key_Asterisk, true, true},
     {0x6B, Qt::Key_Plus, true, true},
     {0x6D, Qt::Key_Minus, true, true},
@@ -46,18 +51,53 @@ constexpr TKeyRow kKeys[] = {
     {0x6F, Qt::Key_Slash, true, true},
     {0x90, Qt::Key_NumLock, false, true},
     {0x91, Qt::Key_ScrollLock, false, true},
-    {0xBA, Qt::Key_Semicolon, false, true},
+    // Browser, volume, media and launch keys.
+    {0xA6, Qt::Key_Back, false, true},
+    {0xA7, Qt::Key_Forward, false, true},
+    {0xA8, Qt::Key_Refresh, false, true},
+    {0xA8, Qt::Key_Reload, false, false},
+    {0xA9, Qt::Key_Stop, false, true},
+    {0xAA, Qt::Key_Search, false, true},
+    {0xAB, Qt::Key_Favorites, false, true},
+    {0xAC, Qt::Key_HomePage, false, true},
+    {0xAD, Qt::Key_VolumeMute, false, true},
+    {0xAE, Qt::Key_VolumeDown, false, true},
+    {0xAF, Qt::Key_VolumeUp, false, true},
+    {0xB0, Qt::Key_MediaNext, false, true},
+    {0xB1, Qt::Key_MediaPrevious, false, true},
+    {0xB2, Qt::Key_MediaStop, false, true},
+    {0xB3, Qt::Key_MediaPlay, false, true},
+    {0xB3, Qt::Key_MediaTogglePlayPause, false, false},
+    {0xB3, Qt::Key_MediaPause, false, false},
+    {0xB4, Qt::Key_LaunchMail, false, true},
+    {0xB5, Qt::Key_LaunchMedia, false, true},
+    {0xB6, Qt::Key_Launch0, false, true},
+    {0xB7, Qt::Key_Calculator, false, true},
+    {0xB7, Qt::Key_Launch1, false, false},
+    // The keys of the main block that differ between layouts (VK_OEM_*). The
+    // German key is the one a code maps back to; the US key of the same
+    // position is accepted as well. The two sets of unshifted keys do not overlap.
+    {0xBA, Qt::Key_Udiaeresis, false, true},
+    {0xBA, Qt::Key_Semicolon, false, false},
     {0xBB, Qt::Key_Plus, false, true},
-    {0xBB, Qt::Key_Equal, false, false}, // the same key on US keyboards
+    {0xBB, Qt::Key_Equal, false, false},
     {0xBC, Qt::Key_Comma, false, true},
     {0xBD, Qt::Key_Minus, false, true},
     {0xBE, Qt::Key_Period, false, true},
-    {0xBF, Qt::Key_Slash, false, true},
-    {0xC0, Qt::Key_QuoteLeft, false, true},
-    {0xDB, Qt::Key_BracketLeft, false, true},
-    {0xDC, Qt::Key_Backslash, false, true},
-    {0xDD, Qt::Key_BracketRight, false, true},
-    {0xDE, Qt::Key_Apostrophe, false, true},
+    {0xBF, Qt::Key_NumberSign, false, true},
+    {0xBF, Qt::Key_Slash, false, false},
+    {0xC0, Qt::Key_Odiaeresis, false, true},
+    {0xC0, Qt::Key_QuoteLeft, false, false},
+    {0xDB, Qt::Key_ssharp, false, true},
+    {0xDB, Qt::Key_BracketLeft, false, false},
+    {0xDC, Qt::Key_AsciiCircum, false, true},
+    {0xDC, Qt::Key_Dead_Circumflex, false, false},
+    {0xDC, Qt::Key_Backslash, false, false},
+    {0xDD, Qt::Key_acute, false, true},
+    {0xDD, Qt::Key_Dead_Acute, false, false},
+    {0xDD, Qt::Key_BracketRight, false, false},
+    {0xDE, Qt::Key_Adiaeresis, false, true},
+    {0xDE, Qt::Key_Apostrophe, false, false},
     {0xE2, Qt::Key_Less, false, true},
 };
 
@@ -133,6 +173,17 @@ QKeyCombination toKeyCombination(quint16 code) {
     if (code & kAlt)
         mods |= Qt::AltModifier;
     return QKeyCombination(mods, key);
+}
+
+quint16 hotKeyModifiers(quint16 code) {
+    quint16 modifiers = 0;
+    if (code & kAlt)
+        modifiers |= TGlobalHotKey::kModAlt;
+    if (code & kCtrl)
+        modifiers |= TGlobalHotKey::kModControl;
+    if (code & kShift)
+        modifiers |= TGlobalHotKey::kModShift;
+    return modifiers;
 }
 
 } // namespace ShortcutCode

@@ -31,4 +31,10 @@ constexpr quint8 virtualKeyOf(quint16 code) {
     return quint8(code & 0xFF);
 }
 
+// The modifiers a global hot key is registered with (TGlobalHotKey::kModShift,
+// kModControl, kModAlt): exactly Shift, Ctrl and Alt of the code. An extended
+// key (arrows, Insert, Delete, ...) adds nothing, so that Ctrl+Insert is
+// registered as Ctrl+Insert, whether it was just typed or loaded at start.
+quint16 hotKeyModifiers(quint16 code);
+
 } // namespace ShortcutCode

@@ -69,6 +69,8 @@ class TestSettings : public QObject {
     void shortcutCode_data();
     void shortcutCode();
     void shortcutCodeTableIsConsistent();
+    void hotKeyModifiers_data();
+    void hotKeyModifiers();
     void shortcutCodeOfUnknownVirtualKey();
     void hotKeyFieldTyping_data();
     void hotKeyFieldTyping();
@@ -145,7 +147,43 @@ void TestSettings::shortcutCode_data() {
     same("Ctrl+minus", Qt::CTRL | Qt::Key_Minus, 0x40BD);
     same("Ctrl+plus", Qt::CTRL | Qt::Key_Plus, 0x40BB);
     same("Ctrl+less (102nd key)", Qt::CTRL | Qt::Key_Less, 0x40E2);
-    same("Ctrl+apostrophe", Qt::CTRL | Qt::Key_Apostrophe, 0x40DE);
+    // The keys that differ between layouts map to the codes of the German layout
+    // (VK_OEM_*); the US key at the same place has the same code.
+    same("Ctrl+Ü", Qt::CTRL | Qt::Key_Udiaeresis, 0x40BA);
+    same("Ctrl+Ö", Qt::CTRL | Qt::Key_Odiaeresis, 0x40C0);
+    same("Ctrl+Ä", Qt::CTRL | Qt::Key_Adiaeresis, 0x40DE);
+    same("Ctrl+ß", Qt::CTRL | Qt::Key_ssharp, 0x40DB);
+    same("Ctrl+#", Qt::CTRL | Qt::Key_NumberSign, 0x40BF);
+    same("Ctrl+^", Qt::CTRL | Qt::Key_AsciiCircum, 0x40DC);
+    same("Ctrl+´", Qt::CTRL | Qt::Key_acute, 0x40DD);
+    same("Alt+<", Qt::ALT | Qt::Key_Less, 0x80E2);
+    same("Ctrl+Shift+Ü", Qt::CTRL | Qt::SHIFT | Qt::Key_Udiaeresis, 0x60BA);
+    row("Ctrl+dead ^ is ^", Qt::CTRL | Qt::Key_Dead_Circumflex, 0x40DC, Qt::CTRL | Qt::Key_AsciiCircum);
+    row("Ctrl+dead ´ is ´", Qt::CTRL | Qt::Key_Dead_Acute, 0x40DD, Qt::CTRL | Qt::Key_acute);
+    row("Ctrl+semicolon (US) is the Ü key", Qt::CTRL | Qt::Key_Semicolon, 0x40BA, Qt::CTRL | Qt::Key_Udiaeresis);
+    row("Ctrl+apostrophe (US) is the Ä key", Qt::CTRL | Qt::Key_Apostrophe, 0x40DE,
+        Qt::CTRL | Qt::Key_Adiaeresis);
+    row("Ctrl+slash (US) is the # key", Qt::CTRL | Qt::Key_Slash, 0x40BF, Qt::CTRL | Qt::Key_NumberSign);
+    row("Ctrl+grave (US) is the Ö key", Qt::CTRL | Qt::Key_QuoteLeft, 0x40C0, Qt::CTRL | Qt::Key_Odiaeresis);
+    row("Ctrl+[ (US) is the ß key", Qt::CTRL | Qt::Key_BracketLeft, 0x40DB, Qt::CTRL | Qt::Key_ssharp);
+    row("Ctrl+backslash (US) is the ^ key", Qt::CTRL | Qt::Key_Backslash, 0x40DC,
+        Qt::CTRL | Qt::Key_AsciiCircum);
+    row("Ctrl+] (US) is the ´ key", Qt::CTRL | Qt::Key_BracketRight, 0x40DD, Qt::CTRL | Qt::Key_acute);
+    // Volume, media, browser and launch keys.
+    same("volume mute", QKeyCombination(Qt::Key_VolumeMute), 0xAD);
+    same("Ctrl+volume down", Qt::CTRL | Qt::Key_VolumeDown, 0x40AE);
+    same("volume up", QKeyCombination(Qt::Key_VolumeUp), 0xAF);
+    same("next track", QKeyCombination(Qt::Key_MediaNext), 0xB0);
+    same("previous track", QKeyCombination(Qt::Key_MediaPrevious), 0xB1);
+    same("media stop", QKeyCombination(Qt::Key_MediaStop), 0xB2);
+    same("Ctrl+play", Qt::CTRL | Qt::Key_MediaPlay, 0x40B3);
+    row("play/pause is play", QKeyCombination(Qt::Key_MediaTogglePlayPause), 0xB3,
+        QKeyCombination(Qt::Key_MediaPlay));
+    same("browser back", QKeyCombination(Qt::Key_Back), 0xA6);
+    same("browser home", QKeyCombination(Qt::Key_HomePage), 0xAC);
+    same("mail", QKeyCombination(Qt::Key_LaunchMail), 0xB4);
+    same("calculator", QKeyCombination(Qt::Key_Calculator), 0xB7);
+    same("sleep", QKeyCombination(Qt::Key_Sleep), 0x5F);
     row("Ctrl+equal is the plus key", Qt::CTRL | Qt::Key_Equal, 0x40BB, Qt::CTRL | Qt::Key_Plus);
     row("Ctrl+keypad Enter is Enter", Qt::ControlModifier | Qt::KeypadModifier | Qt::Key_Enter, 0x400D,
         Qt::CTRL | Qt::Key_Return);
@@ -154,8 +192,8 @@ void TestSettings::shortcutCode_data() {
     row("Meta has no bit", Qt::META | Qt::CTRL | Qt::Key_A, 0x4041, Qt::CTRL | Qt::Key_A);
     row("Shift+Tab typed as Backtab", Qt::SHIFT | Qt::Key_Backtab, 0x2009, Qt::SHIFT | Qt::Key_Tab);
     row("empty", none, 0, none);
-    row("unknown key", Qt::CTRL | Qt::Key_MediaPlay, 0, none);
-    row("umlaut has no code", Qt::CTRL | Qt::Key_Adiaeresis, 0, none);
+    row("key without a virtual-key code", Qt::CTRL | Qt::Key_Eject, 0, none);
+    row("letter of another layout", Qt::CTRL | Qt::Key_Ccedilla, 0, none);
     row("modifier alone", Qt::CTRL | Qt::Key_Control, 0, none);
 }
 
@@ -185,6 +223,25 @@ void TestSettings::shortcutCodeTableIsConsistent() {
     QVERIFY(known > 0);
 }
 
+void TestSettings::hotKeyModifiers_data() {
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("modifiers"); // MOD_ALT 1, MOD_CONTROL 2, MOD_SHIFT 4
+    QTest::newRow("Ctrl+Alt+S") << 49235 << 0x0003;
+    QTest::newRow("Ctrl+F11") << 16506 << 0x0002;
+    QTest::newRow("Shift+F1") << 0x2070 << 0x0004;
+    QTest::newRow("Ctrl+Shift+Alt+Z") << 0xE05A << 0x0007;
+    QTest::newRow("Ctrl+Insert, an extended key, has no Windows-key modifier") << 0x402D << 0x0002;
+    QTest::newRow("Alt+Shift+Delete") << 0xA02E << 0x0005;
+    QTest::newRow("Ctrl+Right") << 0x4027 << 0x0002;
+    QTest::newRow("volume mute alone") << 0x00AD << 0x0000;
+}
+
+void TestSettings::hotKeyModifiers() {
+    QFETCH(int, code);
+    QFETCH(int, modifiers);
+    QCOMPARE(int(ShortcutCode::hotKeyModifiers(quint16(code))), modifiers);
+}
+
 void TestSettings::shortcutCodeOfUnknownVirtualKey() {
     QCOMPARE(ShortcutCode::toKeyCombination(0x4000 | 0xFF).key(), Qt::Key(0)); // no such key
     QCOMPARE(ShortcutCode::toKeyCombination(0x4000).key(), Qt::Key(0));        // modifiers without a key
@@ -204,7 +261,13 @@ void TestSettings::hotKeyFieldTyping_data() {
                                    << 0x4065;
     QTest::newRow("Ctrl+5") << int(Qt::Key_5) << int(Qt::ControlModifier) << 0x4035;
     QTest::newRow("Meta+Ctrl+A") << int(Qt::Key_A) << int(Qt::MetaModifier | Qt::ControlModifier) << 0x4041;
-    QTest::newRow("unknown key clears") << int(Qt::Key_MediaPlay) << int(Qt::ControlModifier) << 0;
+    QTest::newRow("Ctrl+Ü") << int(Qt::Key_Udiaeresis) << int(Qt::ControlModifier) << 0x40BA;
+    QTest::newRow("Ctrl+Alt+ß") << int(Qt::Key_ssharp) << int(Qt::ControlModifier | Qt::AltModifier) << 0xC0DB;
+    QTest::newRow("Ctrl+dead ^") << int(Qt::Key_Dead_Circumflex) << int(Qt::ControlModifier) << 0x40DC;
+    QTest::newRow("Ctrl+#") << int(Qt::Key_NumberSign) << int(Qt::ControlModifier) << 0x40BF;
+    QTest::newRow("volume mute") << int(Qt::Key_VolumeMute) << 0 << 0xAD;
+    QTest::newRow("Ctrl+play") << int(Qt::Key_MediaPlay) << int(Qt::ControlModifier) << 0x40B3;
+    QTest::newRow("key without a code clears") << int(Qt::Key_Eject) << int(Qt::ControlModifier) << 0;
 }
 
 void TestSettings::hotKeyFieldTyping() {
@@ -213,7 +276,11 @@ void TestSettings::hotKeyFieldTyping() {
     QFETCH(int, code);
     THotKeyEdit edit;
     edit.setShortcutCode(16506);
-    QTest::keyClick(&edit, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+    // Sent as events: QTest's key clicks refuse dead keys.
+    QKeyEvent press(QEvent::KeyPress, key, Qt::KeyboardModifiers(modifiers));
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::KeyboardModifiers(modifiers));
+    QApplication::sendEvent(&edit, &press);
+    QApplication::sendEvent(&edit, &release);
     QCOMPARE(int(edit.shortcutCode()), code);
     // What the field shows is what the code means.
     const QKeyCombination back = ShortcutCode::toKeyCombination(quint16(code));
@@ -481,7 +548,8 @@ void TestSettings::loadSaveRoundTrip() {
 
     // Every hot key survives the trip.
     for (const quint16 code :
-         {quint16(49235), quint16(16506), quint16(0x2070), quint16(0x4065), quint16(0)}) {
+         {quint16(49235), quint16(16506), quint16(0x2070), quint16(0x4065), quint16(0x40BA), quint16(0xC0DB),
+          quint16(0x40DC), quint16(0x00AD), quint16(0x40B3), quint16(0)}) {
         second->HotKeyScreensaver->setShortcutCode(code);
         second->SaveSettings();
         auto third = f.makeForm();

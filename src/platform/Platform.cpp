@@ -4,6 +4,7 @@
 #include "platform/windows/WindowsPlatform.h"
 #else
 #include "platform/linux/DBusNotifications.h"
+#include "platform/linux/DBusScreenSaver.h"
 #include "platform/linux/LinuxFirewall.h"
 #include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -12,6 +13,8 @@
 #include "platform/linux/QtDesktop.h"
 #include "platform/linux/LazySound.h"
 #include "platform/linux/UnixTerminationSignals.h"
+#include "platform/linux/X11GlobalHotKey.h"
+#include "platform/linux/X11ScreenSaver.h"
 #include "platform/linux/XdgAutostart.h"
 #endif
 
@@ -32,6 +35,9 @@ std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
     p->autostart = std::make_unique<TXdgAutostart>();
     p->sound = std::make_unique<TLazySound>();
     p->notifications = std::make_unique<TDBusNotifications>();
+    p->globalHotKey = std::make_unique<TX11GlobalHotKey>();
+    p->screenSaver =
+        std::make_unique<TDBusScreenSaver>(QDBusConnection::sessionBus(), std::make_unique<TX11ScreenSaver>());
     return p;
 #endif
 }

@@ -3,8 +3,10 @@
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Firewall.h"
+#include "platform/GlobalHotKey.h"
 #include "platform/NetworkInfo.h"
 #include "platform/Notifications.h"
+#include "platform/ScreenSaver.h"
 #include "platform/SessionMonitor.h"
 #include "platform/SingleInstance.h"
 #include "platform/Sound.h"
@@ -24,6 +26,9 @@ struct TPlatform {
     std::unique_ptr<ISound> sound;
     // The desktop's notifications (null without a desktop).
     std::unique_ptr<TNotifications> notifications;
+    // The screen-saver hot key and the screen saver it starts.
+    std::unique_ptr<TGlobalHotKey> globalHotKey;
+    std::unique_ptr<IScreenSaver> screenSaver;
     // "PALAVERO.MUTEX": one instance per user; call tryBecomePrimary() first.
     std::unique_ptr<TSingleInstance> singleInstance;
     // Requests of the system to end the program (SIGTERM, SIGINT, SIGHUP).

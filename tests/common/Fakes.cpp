@@ -35,3 +35,37 @@ std::int32_t TFakeFirewall::addException() {
         throw std::runtime_error("add");
     return addResult;
 }
+
+bool TFakeGlobalHotKey::registerHotKey(quint16 id, quint16 modifiers, quint8 virtualKey) {
+    ++registerCalls;
+    if (failRegister || virtualKey == 0 || taken.contains(qMakePair(modifiers, virtualKey)))
+        return false;
+    for (const Registration& r : std::as_const(registered)) {
+        if (r.id == id || (r.modifiers == modifiers && r.virtualKey == virtualKey))
+            return false;
+    }
+    registered.append({id, modifiers, virtualKey});
+    return true;
+}
+
+bool TFakeGlobalHotKey::unregisterHotKey(quint16 id) {
+    ++unregisterCalls;
+    if (failUnregister)
+        return false;
+    for (qsizetype i = 0; i < registered.size(); ++i) {
+        if (registered[i].id == id) {
+            registered.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TFakeGlobalHotKey::press(quint16 modifiers, quint8 virtualKey) {
+    for (const Registration& r : std::as_const(registered)) {
+        if (r.modifiers == modifiers && r.virtualKey == virtualKey) {
+            Q_EMIT hotKeyPressed(r.id);
+            return;
+        }
+    }
+}

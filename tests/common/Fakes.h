@@ -2,11 +2,14 @@
 
 // Fakes of the platform services, for tests.
 
+#include "platform/AtomTable.h"
 #include "platform/Autostart.h"
 #include "platform/Desktop.h"
 #include "platform/Firewall.h"
+#include "platform/GlobalHotKey.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NetworkInfo.h"
+#include "platform/ScreenSaver.h"
 #include "platform/SessionMonitor.h"
 #include "platform/Sound.h"
 #include "platform/SystemInfo.h"
@@ -108,4 +111,38 @@ public:
     void playTones(const QList<TTone>& tones) override { toneCalls << tones; }
     void playFile(const QString& path) override { files << path; }
     bool isPlaying() const override { return playing; }
+};
+
+// Global hot keys without a keyboard: registrations are kept in a list, and
+// press() plays the user pressing a combination. A combination in `taken` is
+// held by another program; failRegister / failUnregister make every call fail.
+class TFakeGlobalHotKey : public TGlobalHotKey {
+    Q_OBJECT
+public:
+    struct Registration {
+        quint16 id = 0;
+        quint16 modifiers = 0;
+        quint8 virtualKey = 0;
+        bool operator==(const Registration&) const = default;
+    };
+    QList<Registration> registered; // in force, in order of registration
+    int registerCalls = 0;
+    int unregisterCalls = 0;
+    QList<QPair<quint16, quint8>> taken; // (modifiers, virtual key) held elsewhere
+    bool failRegister = false;
+    bool failUnregister = false;
+    TAtomTable atoms;
+
+    quint16 addAtom(const QByteArray& name) override { return atoms.add(name); }
+    void deleteAtom(quint16 atom) override { atoms.remove(atom); }
+    bool registerHotKey(quint16 id, quint16 modifiers, quint8 virtualKey) override;
+    bool unregisterHotKey(quint16 id) override;
+    // The user presses `modifiers` + `virtualKey`: a registered hot key reports.
+    void press(quint16 modifiers, quint8 virtualKey);
+};
+
+class TFakeScreenSaver : public IScreenSaver {
+public:
+    int activations = 0;
+    void activate() override { ++activations; }
 };

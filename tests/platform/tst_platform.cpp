@@ -1,12 +1,17 @@
 #include "common/TestMain.h"
 
+#include "common/Fakes.h"
 #include "platform/DatagramQueue.h"
 #include "platform/DatagramSocket.h"
+#include "platform/linux/DBusScreenSaver.h"
 #include "platform/linux/LazySound.h"
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtSound.h"
 #include "platform/linux/UnixTerminationSignals.h"
+#include "platform/linux/X11GlobalHotKey.h"
+#include "platform/linux/X11KeySymbols.h"
+#include "platform/linux/X11ScreenSaver.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
@@ -140,6 +145,35 @@ struct TMonitorSpies {
     std::vector<std::pair<QString, std::unique_ptr<QSignalSpy>>> spies;
 };
 
+
+// The screen saver service of a desktop session, answering SetActive.
+class TScreenSaverService : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
+public:
+    bool answer = true;
+    QList<bool> calls;
+public Q_SLOTS:
+    bool SetActive(bool on) {
+        calls << on;
+        return answer;
+    }
+};
+
+// A keyboard map as the X server gives it, four symbols per key code from 8 on.
+X11KeySymbols::TKeyboardMap keyboardMap(const QMap<int, QList<quint32>>& keys) {
+    X11KeySymbols::TKeyboardMap map;
+    map.minKeyCode = 8;
+    map.perKeyCode = 4;
+    const int last = keys.isEmpty() ? 8 : keys.lastKey();
+    for (int code = 8; code <= last; ++code) {
+        QList<quint32> row = keys.value(code);
+        row.resize(4);
+        map.symbols << row;
+    }
+    return map;
+}
+
 } // namespace
 
 class TestPlatform : public QObject {
@@ -187,6 +221,16 @@ private Q_SLOTS:
     void powerEventsWithoutSession();
     void unavailableWithoutLogind();
     void unavailableOnUnreachableBus();
+
+    // Hot key and screen saver
+    void keySymbolsOfVirtualKeys_data();
+    void keySymbolsOfVirtualKeys();
+    void keyCodesOnGermanAndUsKeyboards_data();
+    void keyCodesOnGermanAndUsKeyboards();
+    void hotKeyWithoutX11();
+    void atomTable();
+    void sessionScreenSaver_data();
+    void sessionScreenSaver();
 
 private:
     bool startFakeLogind(const QStringList& args = {});
@@ -835,6 +879,14 @@ void TestPlatform::unavailableOnUnreachableBus() {
         QCoreApplication::processEvents();
         QCOMPARE(spies.fired(), QString());
     }
+    {
+        // Without a session bus the X server's screen saver starts at once.
+        auto fallback = std::make_unique<TFakeScreenSaver>();
+        TFakeScreenSaver* x11 = fallback.get();
+        TDBusScreenSaver saver(bus, std::move(fallback));
+        saver.activate();
+        QCOMPARE(x11->activations, 1);
+    }
     QDBusConnection::disconnectFromBus(QStringLiteral("unreachable"));
 }
 
@@ -1027,6 +1079,156 @@ void TestPlatform::datagramSocketReadsWithoutEventLoop() {
     QVERIFY(socket->receiveBufferSize() > 0);
     socket.reset();
     QVERIFY(probe.bind(QHostAddress::AnyIPv4, options.port, QAbstractSocket::DontShareAddress));
+}
+
+// --- Hot key and screen saver ------------------------------------------------
+
+void TestPlatform::keySymbolsOfVirtualKeys_data() {
+    QTest::addColumn<int>("virtualKey");
+    QTest::addColumn<QList<quint32>>("symbols");
+    QTest::newRow("S") << 0x53 << QList<quint32>{0x73};
+    QTest::newRow("7") << 0x37 << QList<quint32>{0x37};
+    QTest::newRow("numpad 7") << 0x67 << QList<quint32>{0xffb7};
+    QTest::newRow("F11") << 0x7A << QList<quint32>{0xffc8};
+    QTest::newRow("F24") << 0x87 << QList<quint32>{0xffd5};
+    QTest::newRow("Insert") << 0x2D << QList<quint32>{0xff63};
+    QTest::newRow("Ü, then the US semicolon") << 0xBA << QList<quint32>{0xfc, 0x3b};
+    QTest::newRow("plus, then the US equal") << 0xBB << QList<quint32>{0x2b, 0x3d};
+    QTest::newRow("#, then the US slash") << 0xBF << QList<quint32>{0x23, 0x2f};
+    QTest::newRow("Ö, then the US grave") << 0xC0 << QList<quint32>{0xf6, 0x60};
+    QTest::newRow("ß, then the US bracket") << 0xDB << QList<quint32>{0xdf, 0x5b};
+    QTest::newRow("^ dead or not, then the US backslash") << 0xDC << QList<quint32>{0xfe52, 0x5e, 0x5c};
+    QTest::newRow("´ dead or not, then the US bracket") << 0xDD << QList<quint32>{0xfe51, 0xb4, 0x5d};
+    QTest::newRow("Ä, then the US apostrophe") << 0xDE << QList<quint32>{0xe4, 0x27};
+    QTest::newRow("<") << 0xE2 << QList<quint32>{0x3c};
+    QTest::newRow("volume mute") << 0xAD << QList<quint32>{0x1008ff12};
+    QTest::newRow("volume down") << 0xAE << QList<quint32>{0x1008ff11};
+    QTest::newRow("volume up") << 0xAF << QList<quint32>{0x1008ff13};
+    QTest::newRow("play/pause") << 0xB3 << QList<quint32>{0x1008ff14, 0x1008ff31};
+    QTest::newRow("browser back") << 0xA6 << QList<quint32>{0x1008ff26};
+    QTest::newRow("no key") << 0x00 << QList<quint32>{};
+    QTest::newRow("unknown") << 0xFF << QList<quint32>{};
+}
+
+void TestPlatform::keySymbolsOfVirtualKeys() {
+    QFETCH(int, virtualKey);
+    QFETCH(QList<quint32>, symbols);
+    QCOMPARE(X11KeySymbols::ofVirtualKey(quint8(virtualKey)), symbols);
+}
+
+void TestPlatform::keyCodesOnGermanAndUsKeyboards_data() {
+    // Parts of the German and the US keyboard map of an X server (evdev key codes).
+    const auto german = keyboardMap({
+        {21, {0xfe51, 0xfe50}},               // dead acute, dead grave
+        {34, {0xfc, 0xdc}},                   // ü Ü
+        {35, {0x2b, 0x2a, 0xfe53}},           // + * dead tilde
+        {47, {0xf6, 0xd6}},                   // ö Ö
+        {48, {0xe4, 0xc4, 0xfe52}},           // ä Ä, dead circumflex with AltGr
+        {49, {0xfe52, 0xb0}},                 // dead circumflex, degree
+        {51, {0x23, 0x27}},                   // # '
+        {59, {0x2c, 0x3b}},                   // , ;
+        {90, {0xff9e, 0xffb0}},               // keypad Insert, keypad 0
+        {94, {0x3c, 0x3e, 0x7c}},             // < > |
+    });
+    const auto us = keyboardMap({
+        {21, {0x3d, 0x2b}}, // = +
+        {34, {0x5b, 0x7b}}, // [ {
+        {47, {0x3b, 0x3a}}, // ; :
+        {48, {0x27, 0x22}}, // ' "
+        {49, {0x60, 0x7e}}, // ` ~
+        {51, {0x5c, 0x7c}}, // \ |
+        {59, {0x2c, 0x3c}}, // , <
+        {94, {0x3c, 0x3e}}, // < >
+    });
+    QTest::addColumn<X11KeySymbols::TKeyboardMap>("map");
+    QTest::addColumn<int>("virtualKey");
+    QTest::addColumn<QList<quint8>>("keyCodes");
+    QTest::newRow("German Ü") << german << 0xBA << QList<quint8>{34};
+    QTest::newRow("German ^ is the key that has it unshifted") << german << 0xDC << QList<quint8>{49};
+    QTest::newRow("German + is not the shifted one of the US layout") << german << 0xBB << QList<quint8>{35};
+    QTest::newRow("German #") << german << 0xBF << QList<quint8>{51};
+    QTest::newRow("German ´") << german << 0xDD << QList<quint8>{21};
+    QTest::newRow("German <") << german << 0xE2 << QList<quint8>{94};
+    QTest::newRow("German numpad 0 in the NumLock column") << german << 0x60 << QList<quint8>{90};
+    QTest::newRow("US semicolon, not the German Ü") << us << 0xBA << QList<quint8>{47};
+    QTest::newRow("US equal for plus") << us << 0xBB << QList<quint8>{21};
+    QTest::newRow("US apostrophe for Ä") << us << 0xDE << QList<quint8>{48};
+    QTest::newRow("US < key: unshifted wins over the shifted comma") << us << 0xE2 << QList<quint8>{94};
+    QTest::newRow("a key the keyboard lacks") << us << 0xAD << QList<quint8>{};
+    QTest::newRow("empty map") << X11KeySymbols::TKeyboardMap() << 0x53 << QList<quint8>{};
+}
+
+void TestPlatform::keyCodesOnGermanAndUsKeyboards() {
+    QFETCH(X11KeySymbols::TKeyboardMap, map);
+    QFETCH(int, virtualKey);
+    QFETCH(QList<quint8>, keyCodes);
+    QCOMPARE(X11KeySymbols::keyCodesOf(X11KeySymbols::ofVirtualKey(quint8(virtualKey)), map), keyCodes);
+}
+
+void TestPlatform::hotKeyWithoutX11() {
+    // No X11 here (no GUI application): every registration fails, silently.
+    TX11GlobalHotKey hotKey;
+    QVERIFY(!hotKey.isAvailable());
+    QVERIFY(!hotKey.registerHotKey(0xC000, TGlobalHotKey::kModControl, 0x53));
+    QVERIFY(!hotKey.unregisterHotKey(0xC000));
+    TX11ScreenSaver saver;
+    QVERIFY(!saver.isAvailable());
+    saver.activate();
+}
+
+void TestPlatform::atomTable() {
+    TAtomTable atoms;
+    const quint16 first = atoms.add("HotKeyScreenSaver");
+    QVERIFY(first >= 0xC000);
+    QCOMPARE(atoms.add("HotKeyScreenSaver"), first); // one more use
+    const quint16 other = atoms.add("Other");
+    QVERIFY(other != first && other >= 0xC000);
+    atoms.remove(first);
+    QVERIFY(atoms.contains(first));
+    atoms.remove(first);
+    QVERIFY(!atoms.contains(first));
+    QCOMPARE(atoms.add(QByteArray()), quint16(0));
+}
+
+void TestPlatform::sessionScreenSaver_data() {
+    QTest::addColumn<bool>("service");
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<int>("fallbacks");
+    QTest::newRow("the session's screen saver starts") << true << true << 0;
+    QTest::newRow("it refuses: the X server's starts") << true << false << 1;
+    QTest::newRow("no such service: the X server's starts") << false << true << 1;
+}
+
+void TestPlatform::sessionScreenSaver() {
+    QFETCH(bool, service);
+    QFETCH(bool, answer);
+    QFETCH(int, fallbacks);
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    // The service on a connection of its own, the caller on the (private) system bus.
+    const QString name = QStringLiteral("screensaver-service");
+    QDBusConnection serviceBus =
+        QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"), name);
+    TScreenSaverService desktop;
+    desktop.answer = answer;
+    if (service) {
+        QVERIFY(serviceBus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &desktop,
+                                          QDBusConnection::ExportAllSlots));
+        QVERIFY(serviceBus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    }
+    auto fallback = std::make_unique<TFakeScreenSaver>();
+    TFakeScreenSaver* x11 = fallback.get();
+    {
+        TDBusScreenSaver saver(QDBusConnection::systemBus(), std::move(fallback));
+        saver.activate();
+        if (service)
+            QTRY_COMPARE(desktop.calls, QList<bool>{true});
+        QTRY_COMPARE(x11->activations, fallbacks);
+        QTest::qWait(50);
+        QCOMPARE(x11->activations, fallbacks);
+    }
+    serviceBus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    QDBusConnection::disconnectFromBus(name);
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestPlatform)

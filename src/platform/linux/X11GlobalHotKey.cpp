@@ -1,8 +1,9 @@
 #include "platform/linux/X11GlobalHotKey.h"
 
+#include "platform/linux/QtX11Connection.h"
 #include "platform/linux/X11KeySymbols.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 #include <xcb/xcb.h>
 
@@ -40,10 +41,9 @@ X11KeySymbols::TKeyboardMap readKeyboardMap(xcb_connection_t* connection) {
 } // namespace
 
 TX11GlobalHotKey::TX11GlobalHotKey(QObject* parent) : TGlobalHotKey(parent) {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->connection())
+    FConnection = qtX11Connection();
+    if (!FConnection)
         return;
-    FConnection = x11->connection();
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(FConnection)).data;
     if (!screen) {
         FConnection = nullptr;
@@ -51,7 +51,7 @@ TX11GlobalHotKey::TX11GlobalHotKey(QObject* parent) : TGlobalHotKey(parent) {
     }
     FRoot = screen->root;
     FMasks = readModifierMasks();
-    qGuiApp->installNativeEventFilter(this);
+    QCoreApplication::instance()->installNativeEventFilter(this);
 }
 
 TX11GlobalHotKey::~TX11GlobalHotKey() {
@@ -60,8 +60,8 @@ TX11GlobalHotKey::~TX11GlobalHotKey() {
     for (const TGrab& g : std::as_const(FGrabs))
         ungrab(g);
     xcb_flush(FConnection);
-    if (qGuiApp)
-        qGuiApp->removeNativeEventFilter(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeNativeEventFilter(this);
 }
 
 quint16 TX11GlobalHotKey::addAtom(const QByteArray& name) {

@@ -1,13 +1,10 @@
 #include "platform/linux/X11ScreenSaver.h"
 
-#include <QGuiApplication>
+#include "platform/linux/QtX11Connection.h"
 
 #include <xcb/xcb.h>
 
-TX11ScreenSaver::TX11ScreenSaver() {
-    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
-        FConnection = x11->connection();
-}
+TX11ScreenSaver::TX11ScreenSaver() : FConnection(qtX11Connection()) {}
 
 void TX11ScreenSaver::activate() {
     if (!FConnection)

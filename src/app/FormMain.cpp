@@ -4,6 +4,7 @@
 #include "app/DesignPanel.h"
 #include "app/FirewallStep.h"
 #include "app/MainSubsystems.h"
+#include "app/ScreenSaverShortcut.h"
 #include "app/StatusBarPro.h"
 #include "app/TargetCombo.h"
 #include "app/TrayViews.h"
@@ -76,7 +77,9 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     TimerStart.start();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain() {
+    FSubsystems->screenSaverShortcut->UnregisterScreenSaverHotKey();
+}
 
 void TFormMain::setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about) {
     FOptions = options;
@@ -133,6 +136,7 @@ void TFormMain::TimerStartTimer() {
     if (FOptions)
         FOptions->LoadSettings();
     presence().AnnouncePresence(true);
+    RegisterScreenSaverHotKey();
     FDataDirectory = TDataDirectory::prepare(FPlatform.systemInfo->dataRoot(), FBoxes);
     FSnippetFile = FDataDirectory + QStringLiteral("/PalaveroTB.ini");
     FGroupsFile = FDataDirectory + QStringLiteral("/PalaveroGroups.ini");
@@ -206,7 +210,12 @@ void TFormMain::TimerTrayTimer() {
 void TFormMain::Einstellungen1Click() {
     if (!FOptions)
         return;
-    FOptions->exec();
+    if (FOptions->exec() == QDialog::Accepted)
+        RegisterScreenSaverHotKey();
+}
+
+void TFormMain::RegisterScreenSaverHotKey() {
+    FSubsystems->screenSaverShortcut->RegisterScreenSaverHotKey();
 }
 
 void TFormMain::Einstellungen2Click() {

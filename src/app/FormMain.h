@@ -59,6 +59,8 @@ public:
     void TimerTrayTimer();
     void Einstellungen1Click();
     void Einstellungen2Click();
+    // The screen-saver hot key from the live settings (at start and after OK in "Einstellungen").
+    void RegisterScreenSaverHotKey();
     void Info1Click();
     void MenuItemGroupsClick();
     void EingegangeneNachrichten1Click();

@@ -2,6 +2,7 @@
 
 #include "app/DataDirectory.h"
 #include "app/FormMainUi.h"
+#include "app/ScreenSaverShortcut.h"
 #include "app/TargetCombo.h"
 #include "core/Ansi.h"
 #include "groups/GroupDistribution.h"
@@ -67,6 +68,8 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSe
     ISendView& view = c.sendView;
     focusRule = std::make_unique<TTargetFocusRule>([&view] { view.focusEditor(); });
     snippets = std::make_unique<TSnippetStore>();
+    screenSaverShortcut =
+        std::make_unique<TScreenSaverShortcut>(c.settings, *c.platform.globalHotKey, *c.platform.screenSaver);
 }
 
 TMainSubsystems::~TMainSubsystems() = default;

@@ -20,6 +20,7 @@ class TMessageSender;
 class TMainWindowSnippets;
 class TSnippetStore;
 class TPresence;
+class TScreenSaverShortcut;
 class TTargetFocusRule;
 class TTargetList;
 class TUdpEndpoint;
@@ -64,6 +65,7 @@ public:
     std::unique_ptr<TTargetFocusRule> focusRule;
     std::unique_ptr<TSnippetStore> snippets;
     std::unique_ptr<TMainWindowSnippets> snippetHooks; // made by wire()
+    std::unique_ptr<TScreenSaverShortcut> screenSaverShortcut;
 
 Q_SIGNALS:
     void statusText(const QString& text);

@@ -5,6 +5,12 @@
 #include "settings/LiveSettings.h"
 #include "settings/ShortcutCode.h"
 
+#include <QLoggingCategory>
+
+namespace {
+Q_LOGGING_CATEGORY(lcHotKey, "palavero.hotkey", QtInfoMsg)
+}
+
 TScreenSaverShortcut::TScreenSaverShortcut(const ILiveSettings& settings, TGlobalHotKey& hotKey,
                                            IScreenSaver& screenSaver, QObject* parent)
     : QObject(parent), FSettings(settings), FHotKey(hotKey), FScreenSaver(screenSaver) {
@@ -28,6 +34,8 @@ void TScreenSaverShortcut::RegisterScreenSaverHotKey() {
     }
     FHotKeyAtom = FHotKey.addAtom(kAtomName);
     FHotKeyRegistered = FHotKey.registerHotKey(FHotKeyAtom, modifiers, virtualKey);
+    qCDebug(lcHotKey).nospace() << "screen-saver hot key " << (FHotKeyRegistered ? "registered" : "not registered")
+                                << ": modifiers " << modifiers << " key 0x" << Qt::hex << virtualKey;
     if (!FHotKeyRegistered)
         FHotKey.deleteAtom(FHotKeyAtom); // no use of the atom is left behind
 }
@@ -39,8 +47,10 @@ void TScreenSaverShortcut::UnregisterScreenSaverHotKey() {
         return;
     FHotKeyRegistered = false;
     FHotKey.deleteAtom(FHotKeyAtom);
+    qCDebug(lcHotKey) << "screen-saver hot key removed";
 }
 
 void TScreenSaverShortcut::WMHotKey() {
+    qCDebug(lcHotKey) << "screen-saver hot key pressed";
     FScreenSaver.activate();
 }

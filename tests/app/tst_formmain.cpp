@@ -13,6 +13,8 @@
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
 #include "snippets/SnippetStore.h"
+#include "settings/FormOptions.h"
+#include "settings/HotKeyEdit.h"
 
 #include <QAccessible>
 #include <QAbstractItemView>
@@ -23,6 +25,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -61,13 +64,16 @@ struct Fixture {
         platform.desktop = std::make_unique<TFakeDesktop>();
         platform.autostart = std::make_unique<TFakeAutostart>();
         platform.sound = std::make_unique<TFakeSound>();
+        platform.globalHotKey = std::make_unique<TFakeGlobalHotKey>();
+        platform.screenSaver = std::make_unique<TFakeScreenSaver>();
         TCommandLine cl;
         cl.port = freePort();
         cl.fontSize = fontSize;
         form = std::make_unique<TFormMain>(platform, boxes, cl);
     }
     ~Fixture() {
-        form->endpoint().close();
+        if (form)
+            form->endpoint().close();
     }
     void startUp() {
         form->TimerStart.stop();
@@ -104,6 +110,24 @@ QStringList captions(const QMenu* menu) {
     return out;
 }
 
+// Answers `dialog` the next time it is shown: `answer` runs once its modal loop is running.
+void answerWhenShown(QDialog& dialog, std::function<void()> answer) {
+    struct TAnswer : QObject {
+        std::function<void()> answer;
+        bool eventFilter(QObject* watched, QEvent* event) override {
+            if (event->type() == QEvent::Show) {
+                watched->removeEventFilter(this);
+                QMetaObject::invokeMethod(watched, answer, Qt::QueuedConnection);
+                deleteLater();
+            }
+            return false;
+        }
+    };
+    auto* filter = new TAnswer;
+    filter->answer = std::move(answer);
+    dialog.installEventFilter(filter);
+}
+
 } // namespace
 
 class TestFormMain : public QObject {
@@ -137,6 +161,7 @@ private Q_SLOTS:
     void recipientCompletion_data();
     void recipientCompletion();
     void recipientBoxReadsNoRowsOnInsert();
+    void screenSaverHotKeyFollowsTheOptionsDialog();
 };
 
 void TestFormMain::initialState() {
@@ -585,6 +610,73 @@ void TestFormMain::recipientBoxReadsNoRowsOnInsert() {
     typeInto(box, QStringLiteral("new-9"));
     QCOMPARE(box.currentText(), QStringLiteral("new-9"));
     QCOMPARE(box.completer()->currentCompletion(), QStringLiteral("NEW-9"));
+}
+
+void TestFormMain::screenSaverHotKeyFollowsTheOptionsDialog() {
+    QTemporaryDir dir;
+    const QString settingsFile = dir.filePath(QStringLiteral("Palavero.conf"));
+    {
+        QFile file(settingsFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\nUseScreenSaverShortcut=1\nScreenSaverShortcutKey=49235\n");
+    }
+    Fixture f;
+    TFormOptions options(*f.platform.autostart, f.boxes, QStringLiteral("/opt/palavero/palavero"), nullptr,
+                         settingsFile);
+    f.form->setDialogs(&options, nullptr, nullptr);
+    auto& hotKey = static_cast<TFakeGlobalHotKey&>(*f.platform.globalHotKey);
+    auto& screenSaver = static_cast<TFakeScreenSaver&>(*f.platform.screenSaver);
+    using TRegistration = TFakeGlobalHotKey::Registration;
+    const auto registered = [&] {
+        QList<QPair<int, int>> out;
+        for (const TRegistration& r : std::as_const(hotKey.registered))
+            out << qMakePair(int(r.modifiers), int(r.virtualKey));
+        return out;
+    };
+    const QList<QPair<int, int>> ctrlAltS{{0x0003, 0x53}};
+    const QList<QPair<int, int>> ctrlF11{{0x0002, 0x7A}};
+
+    // At start, once the settings are loaded.
+    QVERIFY(registered().isEmpty());
+    f.startUp();
+    QCOMPARE(registered(), ctrlAltS);
+    hotKey.press(0x0003, 0x53);
+    QCOMPARE(screenSaver.activations, 1);
+
+    // Changed, then Cancel: the registered combination stays.
+    answerWhenShown(options, [&] {
+        options.HotKeyScreensaver->setShortcutCode(16506);
+        options.BitBtn1->click();
+    });
+    f.form->Einstellungen1Click();
+    QCOMPARE(registered(), ctrlAltS);
+
+    // OK through the panel's menu item, without further changes: what the controls hold.
+    answerWhenShown(options, [&] { options.BitBtnOk->click(); });
+    f.form->Einstellungen2Click();
+    QCOMPARE(registered(), ctrlF11);
+
+    // Ticked off and OK: removed.
+    answerWhenShown(options, [&] {
+        options.CheckBoxScreensaver->setChecked(false);
+        options.BitBtnOk->click();
+    });
+    f.form->Einstellungen1Click();
+    QVERIFY(registered().isEmpty());
+    hotKey.press(0x0002, 0x7A);
+    QCOMPARE(screenSaver.activations, 1);
+
+    // On again; the end of the program removes it.
+    answerWhenShown(options, [&] {
+        options.CheckBoxScreensaver->setChecked(true);
+        options.BitBtnOk->click();
+    });
+    f.form->Einstellungen1Click();
+    QCOMPARE(registered(), ctrlF11);
+    f.form->endpoint().close();
+    f.form.reset();
+    QVERIFY(registered().isEmpty());
+    QVERIFY(f.boxes.boxes.isEmpty());
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

@@ -41,15 +41,18 @@ class HotKeyTest(unittest.TestCase):
         return self.desk.x(["xssstate", "-s"]).stdout.strip()
 
     def other_program_has_focus(self):
-        """A window of another program, active on the desktop."""
-        proc = self.desk._spawn(["xmessage", "-center", "Eine andere Anwendung"])
-        self.addCleanup(proc.kill)
-        wins = wait_for(lambda: self.desk.visible_windows("^xmessage$"), timeout=10)
-        self.assertTrue(wins, "xmessage did not show up")
-        self.desk.x(["xdotool", "windowactivate", "--sync", str(wins[0])])
-        active = self.desk.x(["xdotool", "getactivewindow"]).stdout.strip()
-        self.assertEqual(int(active), wins[0])
-        return wins[0]
+        """A window of another program (one per test), made the active window."""
+        if getattr(self, "other", None) is None:
+            proc = self.desk._spawn(["xmessage", "-center", "Eine andere Anwendung"])
+            self.addCleanup(proc.kill)
+            wins = wait_for(lambda: self.desk.visible_windows("^xmessage$"), timeout=10)
+            self.assertEqual(len(wins), 1, "xmessage did not show up")
+            self.other = wins[0]
+            self.addCleanup(setattr, self, "other", None)
+        self.desk.x(["xdotool", "windowactivate", "--sync", str(self.other)])
+        active = lambda: self.desk.x(["xdotool", "getactivewindow"], check=False).stdout.strip()
+        self.assertTrue(wait_for(lambda: active() == str(self.other), timeout=5), "xmessage is not active")
+        return self.other
 
     def open_options(self, app):
         icon = wait_for(self.desk.tray_icons, timeout=12)

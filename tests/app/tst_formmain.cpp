@@ -12,9 +12,9 @@
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
-#include "snippets/SnippetStore.h"
 #include "settings/FormOptions.h"
 #include "settings/HotKeyEdit.h"
+#include "snippets/SnippetStore.h"
 
 #include <QAccessible>
 #include <QAbstractItemView>
@@ -22,10 +22,10 @@
 #include <QIdentityProxyModel>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
-#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>

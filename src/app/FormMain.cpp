@@ -37,6 +37,7 @@
 #include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -45,7 +46,10 @@ Q_LOGGING_CATEGORY(lcStatus, "palavero.status", QtInfoMsg)
 namespace {
 
 QString editorText(const QPlainTextEdit* edit) {
-    QString t = edit->toPlainText();
+    // The raw text: toPlainText() would turn a no-break space into a blank.
+    QString t = edit->document()->toRawText();
+    t.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    t.replace(QChar::LineSeparator, QLatin1Char('\n'));
     t.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return t;
 }

@@ -86,7 +86,7 @@ void TTrayViews::TimerTrayTimer() {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
             TrayIconMain = new QSystemTrayIcon(Pictures::appIcon());
             TrayIconMain->setObjectName(QStringLiteral("TrayIconMain"));
-            TrayIconMain->setToolTip(AppTitle::current());
+            TrayIconMain->setToolTip(AppTitle::shownCurrent());
             TrayIconMain->setContextMenu(FUi.PopupMenuTray);
             connect(TrayIconMain, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
                 if (r == QSystemTrayIcon::Trigger)

@@ -36,7 +36,7 @@ QString forDisplay(const QString& text) {
 
 int TWidgetMessageBoxes::exec(Icon icon, const QString& caption, const QString& text,
                               QMessageBox::StandardButtons buttons) {
-    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::current() : caption, forDisplay(text), buttons);
+    QMessageBox box(toQt(icon), caption.isEmpty() ? AppTitle::shownCurrent() : caption, forDisplay(text), buttons);
     if (QWidget* owner = ModalWindows::ownerNow(FParent))
         ModalWindows::adopt(box, *owner);
     else

@@ -19,4 +19,13 @@ QString current() {
     return fromExecutable(QCoreApplication::applicationFilePath());
 }
 
+QString shown(const QString& executablePath) {
+    const QString title = fromExecutable(executablePath);
+    return title.left(1).toUpper() + title.mid(1);
+}
+
+QString shownCurrent() {
+    return shown(QCoreApplication::applicationFilePath());
+}
+
 } // namespace AppTitle

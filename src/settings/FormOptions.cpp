@@ -8,7 +8,9 @@
 #include "settings/HotKeyEdit.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -26,6 +28,7 @@ constexpr quint16 kDesignShortcut = 16506; // Ctrl+F11
 
 QString chooseWithDialog(QWidget* parent, const QString& current) {
     QFileDialog dialog(parent);
+    dialog.setDirectory(TFormOptions::soundFileFolder(current));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setNameFilter(QStringLiteral("Sound file (*.wav)"));
     dialog.setDefaultSuffix(QStringLiteral("wav"));
@@ -37,6 +40,15 @@ QString chooseWithDialog(QWidget* parent, const QString& current) {
 }
 
 } // namespace
+
+QString TFormOptions::soundFileFolder(const QString& current) {
+    if (!current.isEmpty()) {
+        const QFileInfo file(current);
+        if (file.isAbsolute() && file.absoluteDir().exists())
+            return file.absolutePath();
+    }
+    return QDir::homePath();
+}
 
 TFormOptions::TFormOptions(IAutostart& autostart, IMessageBoxes& boxes, const QString& executablePath,
                            QWidget* parent, const QString& settingsFilePath)

@@ -41,6 +41,9 @@ class TFormOptions : public QDialog, public ILiveSettings {
     // "...": lets the user choose the sound file.
     void BitBtnSelectSoundClick();
 
+    // The folder the sound-file dialog opens in: that of the current file, else
+    // the home folder (also when the current name has no folder that exists).
+    static QString soundFileFolder(const QString& current);
     // Replaces the file chooser (tests answer it without a dialog).
     void setSoundFileChooser(TSoundFileChooser chooser);
 

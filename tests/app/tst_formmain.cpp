@@ -146,6 +146,7 @@ private Q_SLOTS:
     void menus();
     void droppedFilesAppendLines_data();
     void droppedFilesAppendLines();
+    void editorKeepsNoBreakSpace();
     void dropIsCopy_data();
     void dropIsCopy();
     void enterGoesToTheFocusedControl_data();
@@ -365,6 +366,12 @@ void TestFormMain::droppedFilesAppendLines() {
     QCOMPARE(f.form->MemoSend->toPlainText(), after);
     if (before.isEmpty())
         QCOMPARE(f.form->messageText(), QByteArray("/tmp/a.txt\r\n/tmp/Bericht \xe4.pdf\r\n/tmp/?.png"));
+}
+
+void TestFormMain::editorKeepsNoBreakSpace() {
+    Fixture f;
+    f.form->MemoSend->setPlainText(QStringLiteral("10\u00a0kg\nzweite Zeile"));
+    QCOMPARE(f.form->messageText(), QByteArray("10\xa0kg\r\nzweite Zeile"));
 }
 
 void TestFormMain::dropIsCopy_data() {

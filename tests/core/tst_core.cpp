@@ -223,15 +223,21 @@ void TestCore::fileReplaceReason() {
 void TestCore::appTitle_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("title");
-    QTest::newRow("windows style") << QStringLiteral("C:/Programme/NetMsg.exe") << QStringLiteral("Netmsg");
-    QTest::newRow("linux") << QStringLiteral("/usr/bin/palavero") << QStringLiteral("palavero");
-    QTest::newRow("two dots") << QStringLiteral("/x/PALAVERO.bin.old") << QStringLiteral("Palavero");
+    QTest::addColumn<QString>("shown"); // tray tooltip and box captions
+    QTest::newRow("windows style") << QStringLiteral("C:/Programme/NetMsg.exe") << QStringLiteral("Netmsg")
+                                   << QStringLiteral("Netmsg");
+    QTest::newRow("linux") << QStringLiteral("/usr/bin/palavero") << QStringLiteral("palavero")
+                           << QStringLiteral("Palavero");
+    QTest::newRow("two dots") << QStringLiteral("/x/PALAVERO.bin.old") << QStringLiteral("Palavero")
+                              << QStringLiteral("Palavero");
 }
 
 void TestCore::appTitle() {
     QFETCH(QString, path);
     QFETCH(QString, title);
+    QFETCH(QString, shown);
     QCOMPARE(AppTitle::fromExecutable(path), title);
+    QCOMPARE(AppTitle::shown(path), shown);
 }
 
 void TestCore::blockSequenceMatchesVector_data() {

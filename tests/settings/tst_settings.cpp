@@ -65,6 +65,8 @@ struct TOptionsFixture {
 class TestSettings : public QObject {
     Q_OBJECT
   private Q_SLOTS:
+    void soundFileFolder_data();
+    void soundFileFolder();
     // Shortcut code
     void shortcutCode_data();
     void shortcutCode();
@@ -963,6 +965,22 @@ void TestSettings::dialogWithRealAutostart() {
     QTest::mouseClick(form.BitBtnOk, Qt::LeftButton);
     QCOMPARE(autostart.read(QStringLiteral("Palavero")), QString());
     QVERIFY(boxes.boxes.isEmpty());
+}
+
+void TestSettings::soundFileFolder_data() {
+    QTest::addColumn<QString>("current");
+    QTest::addColumn<QString>("folder");
+    const QString temp = QDir::tempPath();
+    QTest::newRow("folder of the current file") << temp + QStringLiteral("/klang.wav") << temp;
+    QTest::newRow("no file") << QString() << QDir::homePath();
+    QTest::newRow("folder gone") << temp + QStringLiteral("/gibt-es-nicht/klang.wav") << QDir::homePath();
+    QTest::newRow("design default") << QStringLiteral("C:\\windows\\Media\\chimes.wav") << QDir::homePath();
+}
+
+void TestSettings::soundFileFolder() {
+    QFETCH(QString, current);
+    QFETCH(QString, folder);
+    QCOMPARE(TFormOptions::soundFileFolder(current), folder);
 }
 
 PALAVERO_TEST_MAIN(TestSettings)

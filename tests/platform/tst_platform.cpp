@@ -16,6 +16,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDir>
 #include <QFileInfo>
@@ -146,7 +147,8 @@ struct TMonitorSpies {
 };
 
 
-// The screen saver service of a desktop session, answering SetActive.
+// The screen saver service of a desktop session, answering SetActive and
+// telling of locks with ActiveChanged.
 class TScreenSaverService : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.ScreenSaver")
@@ -158,6 +160,8 @@ public Q_SLOTS:
         calls << on;
         return answer;
     }
+Q_SIGNALS:
+    void ActiveChanged(bool on);
 };
 
 // A keyboard map as the X server gives it, four symbols per key code from 8 on.
@@ -216,6 +220,8 @@ private Q_SLOTS:
     void sessionEvents_data();
     void sessionEvents();
     void sessionEventsFromStandardInput();
+    void lockReportedOnce_data();
+    void lockReportedOnce();
     void fakeLogindRejectsUnknownCommands();
     void sessionFoundThroughSessionId();
     void powerEventsWithoutSession();
@@ -747,6 +753,10 @@ void TestPlatform::sessionEvents_data() {
                           << "sessionLocked";
     QTest::newRow("unlock") << "unlock"
                             << "sessionUnlocked";
+    QTest::newRow("LockedHint true") << "lockedhint 1"
+                                     << "sessionLocked";
+    QTest::newRow("LockedHint false") << "lockedhint 0"
+                                      << "sessionUnlocked";
     QTest::newRow("console disconnected") << "active 0"
                                           << "consoleDisconnected";
     QTest::newRow("console connected") << "active 1"
@@ -801,12 +811,77 @@ void TestPlatform::sessionEventsFromStandardInput() {
     QCOMPARE(FFakeLogind->readLine().trimmed(), QByteArray("done lock"));
 }
 
+void TestPlatform::lockReportedOnce_data() {
+    QTest::addColumn<QStringList>("steps");
+    // Per step: "locked" or "unlocked" for a new report, "" for none.
+    QTest::addColumn<QStringList>("reports");
+    QTest::newRow("logind signal, then LockedHint")
+        << QStringList{"lock", "lockedhint 1", "unlock", "lockedhint 0"}
+        << QStringList{"locked", "", "unlocked", ""};
+    QTest::newRow("LockedHint, then the screen saver")
+        << QStringList{"lockedhint 1", "saver 1", "saver 0", "lockedhint 0"}
+        << QStringList{"locked", "", "unlocked", ""};
+    QTest::newRow("the screen saver alone, told twice")
+        << QStringList{"saver 1", "saver 1", "saver 0", "saver 0", "saver 1"}
+        << QStringList{"locked", "", "unlocked", "", "locked"};
+    QTest::newRow("all three sources")
+        << QStringList{"saver 1", "lock", "lockedhint 1", "unlock", "saver 0", "lockedhint 0", "lockedhint 1"}
+        << QStringList{"locked", "", "", "unlocked", "", "", "locked"};
+}
+
+// Logind's Lock/Unlock, the session's LockedHint and the session bus's screen
+// saver tell of one lock; the monitor reports each lock and unlock once.
+void TestPlatform::lockReportedOnce() {
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, reports);
+    if (FBusDaemon.state() != QProcess::Running)
+        QSKIP("no private bus");
+    QVERIFY(startFakeLogind());
+    // The screen saver on a connection of its own; the private bus serves as session bus too.
+    const QString name = QStringLiteral("screensaver-signals");
+    QDBusConnection saverBus =
+        QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"), name);
+    TScreenSaverService desktop;
+    QVERIFY(saverBus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &desktop,
+                                    QDBusConnection::ExportAllSignals));
+    QVERIFY(saverBus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    {
+        TLogindSessionMonitor monitor(QDBusConnection::systemBus(), QDBusConnection::systemBus());
+        QTRY_VERIFY_WITH_TIMEOUT(monitor.isLookupFinished(), 10000);
+        QVERIFY(monitor.hasSession());
+        // A call on the monitor's connection: its subscriptions have reached the bus.
+        QVERIFY(QDBusConnection::systemBus().interface()->isServiceRegistered(
+            QStringLiteral("org.freedesktop.ScreenSaver")));
+        TMonitorSpies spies(&monitor);
+        int locked = 0;
+        int unlocked = 0;
+        for (qsizetype i = 0; i < steps.size(); ++i) {
+            const QString& step = steps.at(i);
+            locked += reports.at(i) == QLatin1String("locked");
+            unlocked += reports.at(i) == QLatin1String("unlocked");
+            if (step.startsWith(QLatin1String("saver "))) {
+                Q_EMIT desktop.ActiveChanged(step.endsWith(QLatin1Char('1')));
+                QTRY_VERIFY2_WITH_TIMEOUT(spies.count("sessionLocked") == locked &&
+                                              spies.count("sessionUnlocked") == unlocked,
+                                          qPrintable(step + QLatin1String(": ") + spies.fired()), 10000);
+                QTest::qWait(100); // time for a second report that must not come
+            } else {
+                QVERIFY(emitAndSettle(monitor, spies, step, QStringLiteral("sessionLocked")));
+            }
+            QVERIFY2(spies.count("sessionLocked") == locked && spies.count("sessionUnlocked") == unlocked,
+                     qPrintable(step + QLatin1String(": ") + spies.fired()));
+        }
+    }
+    saverBus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    QDBusConnection::disconnectFromBus(name);
+}
+
 void TestPlatform::fakeLogindRejectsUnknownCommands() {
     if (FBusDaemon.state() != QProcess::Running)
         QSKIP("no private bus");
     QVERIFY(startFakeLogind());
     for (const QString& bad : {QStringLiteral("dance"), QStringLiteral("sleep 2"), QStringLiteral("lock now"),
-                               QStringLiteral("")}) {
+                               QStringLiteral("lockedhint"), QStringLiteral("")}) {
         const QDBusMessage reply = emitCommand(bad);
         QCOMPARE(reply.type(), QDBusMessage::ErrorMessage);
         QCOMPARE(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"));
@@ -872,7 +947,7 @@ void TestPlatform::unavailableOnUnreachableBus() {
     const QDBusConnection bus = QDBusConnection::connectToBus(address, QStringLiteral("unreachable"));
     QVERIFY(!bus.isConnected());
     {
-        TLogindSessionMonitor monitor(bus);
+        TLogindSessionMonitor monitor(bus, bus);
         TMonitorSpies spies(&monitor);
         QVERIFY(!monitor.isAvailable());
         QVERIFY(monitor.isLookupFinished());

@@ -17,6 +17,10 @@ const QString ManagerPath = QStringLiteral("/org/freedesktop/login1");
 const QString ManagerInterface = QStringLiteral("org.freedesktop.login1.Manager");
 const QString SessionInterface = QStringLiteral("org.freedesktop.login1.Session");
 const QString PropertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString ActiveProperty = QStringLiteral("Active");
+const QString LockedHintProperty = QStringLiteral("LockedHint");
+const QString ScreenSaverService = QStringLiteral("org.freedesktop.ScreenSaver");
+const QString ScreenSaverPath = QStringLiteral("/org/freedesktop/ScreenSaver");
 
 // True when the bus is connected and someone owns the logind name.
 bool LogindPresent(const QDBusConnection& bus) {
@@ -78,17 +82,35 @@ class TDBusPropertiesProxy : public QDBusAbstractInterface {
                            const QStringList& invalidated);
 };
 
-TLogindSessionMonitor::TLogindSessionMonitor(QObject* parent)
-    : TLogindSessionMonitor(QDBusConnection::systemBus(), parent) {}
+// The desktop's screen saver; ActiveChanged(true) when the screen is locked.
+class TScreenSaverProxy : public QDBusAbstractInterface {
+    Q_OBJECT
+  public:
+    TScreenSaverProxy(const QDBusConnection& bus, QObject* parent)
+        : QDBusAbstractInterface(ScreenSaverService, ScreenSaverPath,
+                                 ScreenSaverService.toLatin1().constData(), bus, parent) {
+        setTimeout(TLogindSessionMonitor::CallTimeoutMs);
+    }
+  Q_SIGNALS:
+    void ActiveChanged(bool active);
+};
 
-TLogindSessionMonitor::TLogindSessionMonitor(const QDBusConnection& bus, QObject* parent)
-    : TSessionMonitor(parent), FBus(bus) {
+TLogindSessionMonitor::TLogindSessionMonitor(QObject* parent)
+    : TLogindSessionMonitor(QDBusConnection::systemBus(), QDBusConnection::sessionBus(), parent) {}
+
+TLogindSessionMonitor::TLogindSessionMonitor(const QDBusConnection& systemBus,
+                                             const QDBusConnection& sessionBus, QObject* parent)
+    : TSessionMonitor(parent), FBus(systemBus), FSessionBus(sessionBus) {
     start();
 }
 
 TLogindSessionMonitor::~TLogindSessionMonitor() = default;
 
 void TLogindSessionMonitor::start() {
+    if (FSessionBus.isConnected()) {
+        FScreenSaver = new TScreenSaverProxy(FSessionBus, this);
+        connect(FScreenSaver, &TScreenSaverProxy::ActiveChanged, this, &TLogindSessionMonitor::reportLocked);
+    }
     FAvailable = LogindPresent(FBus);
     if (!FAvailable) {
         qCDebug(lcLogind) << "no logind on the system bus; no session events";
@@ -146,8 +168,8 @@ void TLogindSessionMonitor::finishLookup(const QString& path) {
 
 void TLogindSessionMonitor::watchSession(const QString& path) {
     FSession = new TLogindSessionProxy(FBus, path, this);
-    connect(FSession, &TLogindSessionProxy::Lock, this, &TSessionMonitor::sessionLocked);
-    connect(FSession, &TLogindSessionProxy::Unlock, this, &TSessionMonitor::sessionUnlocked);
+    connect(FSession, &TLogindSessionProxy::Lock, this, [this] { reportLocked(true); });
+    connect(FSession, &TLogindSessionProxy::Unlock, this, [this] { reportLocked(false); });
     FSessionProperties = new TDBusPropertiesProxy(FBus, path, this);
     connect(FSessionProperties, &TDBusPropertiesProxy::PropertiesChanged, this,
             &TLogindSessionMonitor::onSessionPropertiesChanged);
@@ -172,25 +194,34 @@ void TLogindSessionMonitor::onSessionPropertiesChanged(const QString& interfaceN
                                                        const QStringList& invalidated) {
     if (interfaceName != SessionInterface)
         return;
-    const auto it = changed.constFind(QStringLiteral("Active"));
-    if (it != changed.constEnd())
-        reportActive(Unwrapped(it.value()).toBool());
-    else if (invalidated.contains(QStringLiteral("Active")))
-        queryActive();
+    for (const QString& name : {ActiveProperty, LockedHintProperty}) {
+        const auto it = changed.constFind(name);
+        if (it != changed.constEnd())
+            reportProperty(name, Unwrapped(it.value()).toBool());
+        else if (invalidated.contains(name))
+            queryProperty(name);
+    }
 }
 
 // A change announced without its value: ask for the value.
-void TLogindSessionMonitor::queryActive() {
+void TLogindSessionMonitor::queryProperty(const QString& name) {
     QDBusMessage call = QDBusMessage::createMethodCall(LogindService, FSessionPath, PropertiesInterface,
                                                        QStringLiteral("Get"));
-    call << SessionInterface << QStringLiteral("Active");
+    call << SessionInterface << name;
     auto* watcher = new QDBusPendingCallWatcher(FBus.asyncCall(call, CallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, name](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QDBusVariant> reply = *w;
         if (!reply.isError())
-            reportActive(reply.value().variant().toBool());
+            reportProperty(name, reply.value().variant().toBool());
     });
+}
+
+void TLogindSessionMonitor::reportProperty(const QString& name, bool value) {
+    if (name == ActiveProperty)
+        reportActive(value);
+    else
+        reportLocked(value);
 }
 
 void TLogindSessionMonitor::reportActive(bool active) {
@@ -198,6 +229,17 @@ void TLogindSessionMonitor::reportActive(bool active) {
         Q_EMIT consoleConnected();
     else
         Q_EMIT consoleDisconnected();
+}
+
+// Logind's signals, LockedHint and the screen saver tell of the same lock: report changes only.
+void TLogindSessionMonitor::reportLocked(bool locked) {
+    if (FLocked == locked)
+        return;
+    FLocked = locked;
+    if (locked)
+        Q_EMIT sessionLocked();
+    else
+        Q_EMIT sessionUnlocked();
 }
 
 #include "LogindSessionMonitor.moc"

@@ -6,9 +6,12 @@
 #include <QDBusObjectPath>
 #include <QString>
 
+#include <optional>
+
 class TLogindManagerProxy;
 class TLogindSessionProxy;
 class TDBusPropertiesProxy;
+class TScreenSaverProxy;
 class QDBusPendingCallWatcher;
 
 // Session and power events from systemd-logind on the system bus.
@@ -16,16 +19,20 @@ class QDBusPendingCallWatcher;
 // The manager's PrepareForSleep and PrepareForShutdown signals are watched as
 // soon as the bus is there. The own session is looked up without blocking
 // (GetSessionByPID for this process, else GetSession with $XDG_SESSION_ID);
-// once found, its Lock and Unlock signals and changes of its Active property
-// are watched too. Without a system bus or without logind the monitor is not
-// available and stays silent.
+// once found, its Lock and Unlock signals and changes of its Active and
+// LockedHint properties are watched too. The session bus's screen saver
+// (org.freedesktop.ScreenSaver ActiveChanged) also tells of locks. However many
+// of these sources tell of one lock or unlock, it is reported once. Without a
+// system bus or without logind the monitor is not available; it then reports
+// only what the screen saver tells.
 class TLogindSessionMonitor : public TSessionMonitor {
     Q_OBJECT
 public:
-    // Watches the system bus.
+    // Watches the system bus and the session bus.
     explicit TLogindSessionMonitor(QObject* parent = nullptr);
-    // Watches the given bus (for a bus other than the default system bus).
-    explicit TLogindSessionMonitor(const QDBusConnection& bus, QObject* parent = nullptr);
+    // Watches the given buses (for buses other than the default ones).
+    TLogindSessionMonitor(const QDBusConnection& systemBus, const QDBusConnection& sessionBus,
+                          QObject* parent = nullptr);
     ~TLogindSessionMonitor() override;
 
     bool isAvailable() const override { return FAvailable; }
@@ -55,14 +62,20 @@ private:
     void onPrepareForShutdown(bool start);
     void onSessionPropertiesChanged(const QString& interfaceName, const QVariantMap& changed,
                                     const QStringList& invalidated);
-    void queryActive();
+    void queryProperty(const QString& name);
+    void reportProperty(const QString& name, bool value);
     void reportActive(bool active);
+    void reportLocked(bool locked);
 
     QDBusConnection FBus;
+    QDBusConnection FSessionBus;
     bool FAvailable = false;
     bool FLookupFinished = false;
     QString FSessionPath;
     TLogindManagerProxy* FManager = nullptr;
     TLogindSessionProxy* FSession = nullptr;
     TDBusPropertiesProxy* FSessionProperties = nullptr;
+    TScreenSaverProxy* FScreenSaver = nullptr;
+    // Last lock state reported; none until the first report.
+    std::optional<bool> FLocked;
 };

@@ -56,6 +56,8 @@ bool TFakeLogind::run(const QString& command) {
         Q_EMIT FSession->Unlock();
     else if (verb == QLatin1String("active") && isFlag)
         FSession->setActive(flag);
+    else if (verb == QLatin1String("lockedhint") && isFlag)
+        FSession->setLockedHint(flag);
     else if (verb == QLatin1String("sleep") && isFlag)
         Q_EMIT FManager->PrepareForSleep(flag);
     else if (verb == QLatin1String("shutdown") && (arg.isEmpty() || flag))
@@ -85,11 +87,20 @@ QDBusObjectPath TFakeManager::GetSession(const QString& id) {
 
 void TFakeSession::setActive(bool active) {
     FActive = active;
+    announce(QStringLiteral("Active"), active);
+}
+
+void TFakeSession::setLockedHint(bool locked) {
+    FLockedHint = locked;
+    announce(QStringLiteral("LockedHint"), locked);
+}
+
+void TFakeSession::announce(const QString& property, bool value) {
     QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(TFakeLogind::SessionPath),
                                                      QStringLiteral("org.freedesktop.DBus.Properties"),
                                                      QStringLiteral("PropertiesChanged"));
     QVariantMap changed;
-    changed.insert(QStringLiteral("Active"), active);
+    changed.insert(property, value);
     signal << QStringLiteral("org.freedesktop.login1.Session") << changed << QStringList();
     FBus.send(signal);
 }

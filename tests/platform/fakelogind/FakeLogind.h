@@ -24,7 +24,8 @@ public:
     // Registers the objects and claims org.freedesktop.login1; false on failure.
     bool publish(QString* error);
 
-    // Runs one command ("lock", "unlock", "active 0|1", "sleep 0|1", "shutdown");
+    // Runs one command ("lock", "unlock", "active 0|1", "lockedhint 0|1",
+    // "sleep 0|1", "shutdown");
     // false for a command it does not know.
     bool run(const QString& command);
 
@@ -62,21 +63,27 @@ class TFakeSession : public QObject {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Session")
     Q_PROPERTY(bool Active READ active)
+    Q_PROPERTY(bool LockedHint READ lockedHint)
     Q_PROPERTY(QString Id READ id)
 public:
     explicit TFakeSession(const QDBusConnection& bus, QObject* parent) : QObject(parent), FBus(bus) {}
     bool active() const { return FActive; }
+    bool lockedHint() const { return FLockedHint; }
     QString id() const { return QString::fromLatin1(TFakeLogind::SessionId); }
-    // Changes Active and announces it with PropertiesChanged.
+    // Change Active or LockedHint and announce it with PropertiesChanged.
     void setActive(bool active);
+    void setLockedHint(bool locked);
 
 Q_SIGNALS:
     void Lock();
     void Unlock();
 
 private:
+    void announce(const QString& property, bool value);
+
     QDBusConnection FBus;
     bool FActive = true;
+    bool FLockedHint = false;
 };
 
 // org.palavero.test.FakeLogind at /org/palavero/test/FakeLogind: Emit(command).

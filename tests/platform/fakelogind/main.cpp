@@ -5,7 +5,8 @@
 // "31" at /org/freedesktop/login1/session/_31, and prints "ready" once the name
 // is owned. Commands, one a line on standard input or through the method
 //   org.palavero.test.FakeLogind.Emit(string) at /org/palavero/test/FakeLogind:
-//   lock, unlock, active 0, active 1, sleep 1, sleep 0, shutdown
+//   lock, unlock, active 0, active 1, lockedhint 1, lockedhint 0, sleep 1, sleep 0,
+//   shutdown
 // Standard input also takes "quit"; each line is answered on standard output with
 // "done <command>" or "unknown <command>". It ends when its bus goes away.
 #include "FakeLogind.h"

@@ -117,7 +117,8 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     QFont small(UiFont::family());
     small.setPixelSize(11);
     LabelVersion->setFont(small);
-    LabelVersion->setStyleSheet(QStringLiteral("color: silver; background: rgb(221,221,221);"));
+    // Silver on the panel would be hardly readable (1.75:1); the nearest darker grey reaches 3:1.
+    LabelVersion->setStyleSheet(QStringLiteral("color: rgb(145,145,145);"));
     PanelBottom->place(LabelVersion, QRect(8, 22, 300, 14));
     BitBtnSend = new QPushButton(Pictures::sendIcon(), QStringLiteral("&Senden"));
     BitBtnSend->setObjectName(QStringLiteral("BitBtnSend"));

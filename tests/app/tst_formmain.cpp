@@ -26,6 +26,8 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QHash>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -35,12 +37,27 @@
 #include <QUdpSocket>
 #include <QSplitter>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 quint16 freePort() {
     QUdpSocket probe;
     probe.bind(QHostAddress::LocalHost, 0);
     return probe.localPort();
+}
+
+// Relative luminance of a colour as WCAG defines it.
+double luminance(const QColor& c) {
+    const auto channel = [](double v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+double contrastRatio(const QColor& a, const QColor& b) {
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // A main window on fake platform services, on loopback and a free port.
@@ -163,6 +180,7 @@ private Q_SLOTS:
     void recipientCompletion();
     void recipientBoxReadsNoRowsOnInsert();
     void screenSaverHotKeyFollowsTheOptionsDialog();
+    void versionLineReadable();
 };
 
 void TestFormMain::initialState() {
@@ -684,6 +702,24 @@ void TestFormMain::screenSaverHotKeyFollowsTheOptionsDialog() {
     f.form.reset();
     QVERIFY(registered().isEmpty());
     QVERIFY(f.boxes.boxes.isEmpty());
+}
+
+// The version line has no box of its own: its text stands on the panel and is readable there.
+void TestFormMain::versionLineReadable() {
+    Fixture f;
+    QLabel* label = f.form->LabelVersion;
+    const QImage image = f.form->PanelBottom->grab(label->geometry()).toImage();
+    // The colour of most pixels is the one behind the text.
+    QHash<QRgb, int> pixels;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            ++pixels[image.pixel(x, y)];
+    const QRgb behind = std::max_element(pixels.cbegin(), pixels.cend()).key();
+    QCOMPARE(QColor(behind), QColor(248, 251, 255));
+    const QColor text = label->palette().color(QPalette::WindowText);
+    QVERIFY2(contrastRatio(text, QColor(behind)) >= 3.0, qPrintable(QStringLiteral("%1 on %2: %3:1")
+                                                                       .arg(text.name(), QColor(behind).name())
+                                                                       .arg(contrastRatio(text, QColor(behind)))));
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

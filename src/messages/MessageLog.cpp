@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 const QByteArray kCrLf("\r\n");
 } // namespace
@@ -21,9 +23,31 @@ QString TMessageLog::LogFilePath() const {
     return dir + QStringLiteral("Palavero.Log");
 }
 
+TMessageLog::~TMessageLog() {
+    FErrorBoxOpen = true;
+    FlushLog();
+}
+
 void TMessageLog::AppendToLog(const QByteArray& entry) {
-    if (!FSettings.historyEnabled())
+    if (!FSettings.historyEnabled()) {
+        FlushLog();
         return;
+    }
+    writeEntries(std::exchange(FQueued, {}) + entry);
+}
+
+void TMessageLog::QueueForLog(const QByteArray& entry) {
+    if (FSettings.historyEnabled())
+        FQueued += entry;
+}
+
+void TMessageLog::FlushLog() {
+    // Taken first: a box opened below may let further entries be gathered and flushed.
+    if (!FQueued.isEmpty())
+        writeEntries(std::exchange(FQueued, {}));
+}
+
+void TMessageLog::writeEntries(const QByteArray& entry) {
     const QString path = LogFilePath();
     QFile file(path);
     // Unbuffered: an error (a full disk) shows at the write, not at a flush.
@@ -60,6 +84,7 @@ void TMessageLog::showError(const QString& text) {
 }
 
 void TMessageLog::OpenHistory() {
+    FlushLog();
     const QString path = LogFilePath();
     if (QFileInfo::exists(path))
         FDesktop.openFile(path);
@@ -76,6 +101,7 @@ void TMessageLog::ClearHistory() {
                     QStringLiteral("Soll die History wirklich gelöscht werden?"),
                     IMessageBoxes::Icon::Information))
         return;
+    FQueued.clear(); // they would have been written and now deleted
     QFile::remove(LogFilePath());
     FState.FReceivedText.clear();
 }

@@ -15,6 +15,8 @@ class TMessageLog {
   public:
     TMessageLog(const ILiveSettings& settings, IMessageBoxes& boxes, IDesktop& desktop,
                 std::function<QString()> dataDirectory, TMessageState& state);
+    // Gathered entries are still written (a failure then shows no box).
+    ~TMessageLog();
 
     // The log file's full path, computed anew on every call.
     QString LogFilePath() const;
@@ -23,7 +25,13 @@ class TMessageLog {
     // cannot be opened is reported in a box; while that box is open, a further
     // failure shows no second box. A write that fails (a full disk) is cut back
     // to the file's previous size and reported once, until a write succeeds.
+    // Entries gathered by QueueForLog go first, in the same append.
     void AppendToLog(const QByteArray& entry);
+    // Gathers one entry (while "History speichern" is on) for the next
+    // FlushLog or AppendToLog: many entries then cost one append.
+    void QueueForLog(const QByteArray& entry);
+    // Writes the gathered entries as AppendToLog does; nothing when none.
+    void FlushLog();
     // "History": hands the log file to the desktop when it exists.
     void OpenHistory();
     // "History löschen": first question; Yes leads to ClearHistory.
@@ -47,6 +55,7 @@ class TMessageLog {
     static QByteArray SeparatorLine(); // 39 underscores
 
   private:
+    void writeEntries(const QByteArray& entries);
     void showError(const QString& text);
 
     const ILiveSettings& FSettings;
@@ -57,4 +66,5 @@ class TMessageLog {
     std::function<QByteArray()> FClock;
     bool FErrorBoxOpen = false;
     bool FWriteFailed = false;
+    QByteArray FQueued; // gathered entries not yet written, oldest first
 };

@@ -4,6 +4,8 @@
 
 #include <QFileInfo>
 
+#include <utility>
+
 namespace {
 const QByteArray kPartMarker("KVPALAVEROPART");
 constexpr qsizetype kMaxPartLength = 300;
@@ -23,7 +25,11 @@ QString FirstLine(const QByteArray& text) {
 
 TMessageReceiver::TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound,
                                    TMessageLog& log, TMessageState& state)
-    : FView(view), FSettings(settings), FSound(sound), FLog(log), FState(state) {}
+    : FView(view), FSettings(settings), FSound(sound), FLog(log), FState(state) {
+    FFlushTimer.setSingleShot(true);
+    FFlushTimer.setInterval(0);
+    QObject::connect(&FFlushTimer, &QTimer::timeout, &FFlushTimer, [this] { flush(); });
+}
 
 QByteArray TMessageReceiver::OlderDroppedLine() {
     return QByteArrayLiteral("(\xc4ltere Nachrichten wurden ausgeblendet.)");
@@ -48,13 +54,14 @@ bool TMessageReceiver::dropOldest(QByteArray& text, qsizetype keep, const QByteA
 void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender) {
     const qsizetype pendingBefore = FState.FPendingText.size();
     bool paneMustBeSet = false;
+    QByteArray text = payload;
 
     if (payload.startsWith(kPartMarker)) {
-        const QByteArray part = payload.mid(kPartMarker.size(), kMaxPartLength);
-        FState.FPendingText += part;
-        FState.FReceivedText += part;
+        text = payload.mid(kPartMarker.size(), kMaxPartLength);
+        FState.FPendingText += text;
+        FState.FReceivedText += text;
         paneMustBeSet = keepBounded();
-        FLog.AppendToLog(TMessageLog::ContinuationEntry(part));
+        FLog.QueueForLog(TMessageLog::ContinuationEntry(text));
     } else {
         if (FSettings.beepEnabled())
             PlayArrivalSignal();
@@ -65,18 +72,45 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
         const QByteArray entry = TMessageLog::ReceivedEntry(sender, timestamp, payload);
         FState.FReceivedText += entry;
         paneMustBeSet = keepBounded();
-        // A failed log write opens a box whose modal loop may handle a further
-        // datagram; that inner call finds the pane out of step and sets it whole.
-        FLog.AppendToLog(entry);
+        FLog.QueueForLog(entry);
         FView.setRecipientText(sender);
     }
 
+    notePaneStep(pendingBefore, paneMustBeSet);
+    FBalloonTitle = QStringLiteral("Palavero von ") + Ansi::toUnicode(sender);
+    FBalloonLine = FirstLine(text);
+    FFlushTimer.start();
+}
+
+void TMessageReceiver::notePaneStep(qsizetype pendingBefore, bool paneMustBeSet) {
+    if (!FGathered) {
+        FGathered = true;
+        FPaneFrom = pendingBefore;
+        if (FPaneShownSize != pendingBefore)
+            FPaneShownSize = -1;
+    } else if (pendingBefore != FPendingAfter) {
+        FPaneShownSize = -1; // the pending text was changed in between
+    }
     if (paneMustBeSet)
         FPaneShownSize = -1;
-    updatePane(pendingBefore);
+    FPendingAfter = FState.FPendingText.size();
+}
+
+void TMessageReceiver::flush() {
+    FFlushTimer.stop();
+    if (!FGathered) {
+        FLog.FlushLog();
+        return;
+    }
+    if (FState.FPendingText.size() != FPendingAfter)
+        FPaneShownSize = -1;
+    FGathered = false;
+    updatePane();
     FView.showMessageView();
-    const QByteArray text = payload.startsWith(kPartMarker) ? payload.mid(kPartMarker.size(), kMaxPartLength) : payload;
-    FView.showBalloon(QStringLiteral("Palavero von ") + Ansi::toUnicode(sender), FirstLine(text));
+    FView.showBalloon(std::exchange(FBalloonTitle, {}), std::exchange(FBalloonLine, {}));
+    // A failed log write opens a box whose modal loop may handle further
+    // datagrams; they are gathered and flushed anew inside it.
+    FLog.FlushLog();
 }
 
 bool TMessageReceiver::keepBounded() {
@@ -90,11 +124,11 @@ bool TMessageReceiver::keepBounded() {
     return pendingCut;
 }
 
-void TMessageReceiver::updatePane(qsizetype pendingBefore) {
+void TMessageReceiver::updatePane() {
     const QByteArray& pending = FState.FPendingText;
-    if (FPaneShownSize >= 0 && FPaneShownSize == pendingBefore && pending.size() >= pendingBefore) {
-        if (pending.size() > pendingBefore)
-            FView.appendPaneText(pending.mid(pendingBefore));
+    if (FPaneShownSize >= 0 && FPaneShownSize == FPaneFrom && pending.size() >= FPaneFrom) {
+        if (pending.size() > FPaneFrom)
+            FView.appendPaneText(pending.mid(FPaneFrom));
     } else {
         FView.setPaneText(pending);
     }
@@ -119,8 +153,16 @@ void TMessageReceiver::PlayArrivalSignal() {
 
 void TMessageReceiver::paneChanged() {
     FPaneShownSize = -1;
+    // The pane now shows what its caller chose (or the window was put away):
+    // gathered messages still get their notice, the log entries stay gathered.
+    if (FGathered) {
+        FGathered = false;
+        FView.showBalloon(std::exchange(FBalloonTitle, {}), std::exchange(FBalloonLine, {}));
+    }
 }
 
 void TMessageReceiver::paneShowsPending() {
     FPaneShownSize = FState.FPendingText.size();
+    FPaneFrom = FPaneShownSize;
+    FPendingAfter = FPaneShownSize;
 }

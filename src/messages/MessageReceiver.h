@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QTimer>
 
 // What the receiver needs from the main window.
 class IReceiveView {
@@ -45,8 +46,13 @@ class TMessageReceiver {
                      TMessageState& state);
 
     // A whole message, or a continuation ("KVPALAVEROPART" + up to 300 characters)
-    // of the message shown last. Reports nothing.
+    // of the message shown last. Reports nothing. The texts, the recipient and
+    // the arrival signal are done at once; the pane, the window, the notice and
+    // the log entry are gathered and done once per event-loop turn (flush()).
     void ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender);
+    // Shows and logs what was gathered: the pane updated once, the window shown,
+    // the notice for the newest message, the entries in one append.
+    void flush();
     // Three short tones when "Ton" is on, then the sound file when "Sound" is on too.
     void PlayArrivalSignal();
 
@@ -57,7 +63,8 @@ class TMessageReceiver {
     void paneShowsPending();
 
   private:
-    void updatePane(qsizetype pendingBefore);
+    void notePaneStep(qsizetype pendingBefore, bool paneMustBeSet);
+    void updatePane();
     // Drops the oldest messages of the pending and the received text beyond
     // the bound; true when the pending text lost its beginning.
     bool keepBounded();
@@ -71,4 +78,13 @@ class TMessageReceiver {
     // FPendingText only grows by appends here, and is emptied elsewhere, so a size
     // equal to the one at the start of a call means the pane is still in step.
     qsizetype FPaneShownSize = -1;
+    // Gathered since the last flush: the pane still shows FPendingText up to
+    // FPaneFrom when FPaneShownSize equals it; FPendingText had FPendingAfter
+    // bytes after the last message, so a different size means it was changed elsewhere.
+    bool FGathered = false;
+    qsizetype FPaneFrom = 0;
+    qsizetype FPendingAfter = 0;
+    QString FBalloonTitle;
+    QString FBalloonLine;
+    QTimer FFlushTimer;
 };

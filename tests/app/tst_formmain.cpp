@@ -474,7 +474,7 @@ void TestFormMain::receivedMessageShowsMessageView() {
     TFormMain& w = *f.form;
     w.MemoSend->setPlainText(QStringLiteral("halb geschrieben"));
     w.messageReceiver().ShowReceivedMessage("Hallo <b>du</b>", "PC-04");
-    QVERIFY(w.isVisible());
+    QTRY_VERIFY(w.isVisible());
     QVERIFY(w.isMessageViewShown());
     QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-04"));
     QCOMPARE(w.MemoSend->toPlainText(), QStringLiteral("halb geschrieben"));

@@ -174,6 +174,11 @@ struct TRig {
     }
 
     QByteArray logBytes() const { return readFile(log.LogFilePath()); }
+    // Receives, then lets the event loop show and log what was gathered.
+    void receive(const QByteArray& payload, const QByteArray& sender) {
+        receiver->ShowReceivedMessage(payload, sender);
+        QCoreApplication::processEvents();
+    }
     QList<QByteArray> hosts() const {
         QList<QByteArray> out;
         for (const TSent& s : sent)
@@ -237,6 +242,7 @@ class TestMessages : public QObject {
     void paneUpdates_data();
     void paneUpdates();
     void receiveWhileLogBoxOpen();
+    void receiveGathersPerTurn();
     void receiveIntoRealPane();
     void receivedTextIsBounded();
 
@@ -391,7 +397,7 @@ void TestMessages::logWriteFailureIsCutBack() {
         rig.log.AppendToLog(entry);
         rig.log.AppendToLog(entry);
         // The message itself is still shown.
-        rig.receiver->ShowReceivedMessage("noch eine " + QByteArray(200, 'y'), "PC3");
+        rig.receive("noch eine " + QByteArray(200, 'y'), "PC3");
     }
     QCOMPARE(readFile(path), old);
     QCOMPARE(rig.boxes.boxes.size(), 1);
@@ -434,7 +440,7 @@ void TestMessages::clearHistory() {
     QFETCH(int, questions);
     QFETCH(bool, cleared);
     TRig rig;
-    rig.receiver->ShowReceivedMessage("Hallo", "PC2");
+    rig.receive("Hallo", "PC2");
     const QByteArray received = rig.state.FReceivedText;
     const QByteArray pending = rig.state.FPendingText;
     QVERIFY(QFile::exists(rig.log.LogFilePath()));
@@ -458,7 +464,7 @@ void TestMessages::clearHistory() {
     QCOMPARE(rig.state.FPendingText, pending);
 
     // Clearing without a file still empties the record, silently.
-    rig.receiver->ShowReceivedMessage("Noch", "PC2");
+    rig.receive("Noch", "PC2");
     QFile::remove(rig.log.LogFilePath());
     rig.boxes.boxes.clear();
     rig.boxes.answers = QQueue<bool>({true});
@@ -837,7 +843,7 @@ void TestMessages::receiveMessages() {
     rig.view->message = "Ich schreibe gerade";
     rig.view->recipient = "PC1";
 
-    rig.receiver->ShowReceivedMessage("Erste", "PC2");
+    rig.receive("Erste", "PC2");
     const QByteArray first("Nachricht von PC2 (10.12.2026 11:34:00)\r\nErste");
     QCOMPARE(rig.state.FPendingText, first);
     QCOMPARE(rig.view->pane, first);
@@ -846,7 +852,7 @@ void TestMessages::receiveMessages() {
     QCOMPARE(rig.view->messageViews, 1);
     QCOMPARE(rig.view->balloons, QStringList{QStringLiteral("Palavero von PC2")});
 
-    rig.receiver->ShowReceivedMessage("Zweite\r\nZeile", "B\xfcro");
+    rig.receive("Zweite\r\nZeile", "B\xfcro");
     const QByteArray both = first + "\r\n_______________________________________\r\n"
                                     "Nachricht von B\xfcro (10.12.2026 11:34:00)\r\nZweite\r\nZeile";
     QCOMPARE(rig.state.FPendingText, both);
@@ -863,7 +869,7 @@ void TestMessages::receiveMessages() {
     // History off: the record still grows, the file stays untouched.
     TRig off;
     off.settings.history = false;
-    off.receiver->ShowReceivedMessage("x", "PC2");
+    off.receive("x", "PC2");
     QVERIFY(!off.state.FReceivedText.isEmpty());
     QVERIFY(!QFile::exists(off.log.LogFilePath()));
 }
@@ -885,7 +891,7 @@ void TestMessages::continuation() {
     TRig rig;
     rig.settings.beep = true;
     if (afterMessage)
-        rig.receiver->ShowReceivedMessage("Anfang", "PC2");
+        rig.receive("Anfang", "PC2");
     const QByteArray pendingBefore = rig.state.FPendingText;
     const QByteArray receivedBefore = rig.state.FReceivedText;
     const QByteArray logBefore = rig.logBytes();
@@ -896,7 +902,7 @@ void TestMessages::continuation() {
     QByteArray part;
     for (int i = 0; i < partLength; ++i)
         part.append(char('a' + i % 26));
-    rig.receiver->ShowReceivedMessage("KVPALAVEROPART" + part, "PC3");
+    rig.receive("KVPALAVEROPART" + part, "PC3");
 
     const QByteArray taken = part.left(added);
     QCOMPARE(rig.state.FPendingText, pendingBefore + taken);
@@ -938,7 +944,7 @@ void TestMessages::arrivalSignal() {
         writeFile(rig.settings.soundFile, "RIFF");
     rig.sound.playing = stillPlaying;
 
-    rig.receiver->ShowReceivedMessage("Hallo", "PC2");
+    rig.receive("Hallo", "PC2");
 
     QCOMPARE(rig.sound.toneCalls.size(), toneCalls);
     if (toneCalls) {
@@ -957,12 +963,12 @@ void TestMessages::arrivalSignal() {
 void TestMessages::noBalloonWithoutTray() {
     TRig rig;
     rig.view->trayExists = false;
-    rig.receiver->ShowReceivedMessage("Hallo", "PC2");
+    rig.receive("Hallo", "PC2");
     QVERIFY(rig.view->balloons.isEmpty());
     QCOMPARE(rig.view->messageViews, 1);
     QCOMPARE(rig.view->pane, rig.state.FPendingText);
     rig.view->trayExists = true;
-    rig.receiver->ShowReceivedMessage("Hallo", "PC2");
+    rig.receive("Hallo", "PC2");
     QCOMPARE(rig.view->balloons, QStringList{QStringLiteral("Palavero von PC2")});
 }
 
@@ -980,12 +986,12 @@ void TestMessages::paneUpdates() {
     QFETCH(QString, between);
     QFETCH(bool, appends);
     TRig rig;
-    rig.receiver->ShowReceivedMessage("Erste", "PC2");
+    rig.receive("Erste", "PC2");
     QCOMPARE(rig.view->paneSets, 1);
     QVERIFY(rig.view->appended.isEmpty());
 
     if (between == QLatin1String("part")) {
-        rig.receiver->ShowReceivedMessage("KVPALAVEROPART mehr", "PC2");
+        rig.receive("KVPALAVEROPART mehr", "PC2");
     } else if (between == QLatin1String("hide")) {
         rig.state.FPendingText.clear();
     } else if (between == QLatin1String("send")) {
@@ -997,7 +1003,7 @@ void TestMessages::paneUpdates() {
     }
     const QByteArray before = rig.state.FPendingText;
     const int setsBefore = rig.view->paneSets;
-    rig.receiver->ShowReceivedMessage("Zweite", "PC3");
+    rig.receive("Zweite", "PC3");
 
     QCOMPARE(rig.view->pane, rig.state.FPendingText);
     if (appends) {
@@ -1012,25 +1018,68 @@ void TestMessages::receiveWhileLogBoxOpen() {
     TRig rig;
     writeFile(rig.temp.filePath(QStringLiteral("plain")), "x");
     rig.dataDir = rig.temp.filePath(QStringLiteral("plain/Korvel"));
-    rig.receiver->ShowReceivedMessage("Erste", "PC1");
+    rig.receive("Erste", "PC1");
     QCOMPARE(rig.boxes.boxes.size(), 1);
     rig.boxes.boxes.clear();
 
-    // A datagram handled inside the log error box: one box, both messages in order.
+    // A datagram handled inside the log error box (its modal loop runs the
+    // event loop): one box, both messages in order.
     bool once = false;
     rig.boxes.whileOpen = [&] {
         if (!once) {
             once = true;
-            rig.receiver->ShowReceivedMessage("Innen", "PC3");
+            rig.receive("Innen", "PC3");
         }
     };
-    rig.receiver->ShowReceivedMessage("Aussen", "PC2");
+    rig.receive("Aussen", "PC2");
+    QTRY_COMPARE(rig.view->pane, rig.state.FPendingText);
     QCOMPARE(rig.boxes.boxes.size(), 1);
-    QCOMPARE(rig.view->pane, rig.state.FPendingText);
     QVERIFY(rig.state.FPendingText.indexOf("Aussen") < rig.state.FPendingText.indexOf("Innen"));
-    // The outer call's remaining steps ran last.
+    // The newest message presets the recipient and has the last notice.
+    QCOMPARE(rig.view->recipient, QByteArray("PC3"));
+    QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC3"));
+    QCOMPARE(rig.state.FReceivedText, TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
+                                          TMessageLog::ReceivedEntry("PC2", kStamp, "Aussen") +
+                                          TMessageLog::ReceivedEntry("PC3", kStamp, "Innen"));
+}
+
+// Messages received in one event-loop turn: the texts and the recipient at
+// once; the pane, the window, the notice and the log once, afterwards, in order.
+void TestMessages::receiveGathersPerTurn() {
+    TRig rig;
+    rig.receiver->ShowReceivedMessage("Erste", "PC1");
+    rig.receiver->ShowReceivedMessage("KVPALAVEROPART dazu", "PC1");
+    rig.receiver->ShowReceivedMessage("Zweite\r\nZeile", "PC2");
+    const QByteArray entries = TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
+                               TMessageLog::ContinuationEntry(" dazu") +
+                               TMessageLog::ReceivedEntry("PC2", kStamp, "Zweite\r\nZeile");
+    QCOMPARE(rig.state.FReceivedText, entries);
+    QVERIFY(rig.state.FPendingText.endsWith("\r\nZweite\r\nZeile"));
     QCOMPARE(rig.view->recipient, QByteArray("PC2"));
-    QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC2"));
+    QCOMPARE(rig.view->paneSets, 0);
+    QCOMPARE(rig.view->messageViews, 0);
+
+    // A sent entry written before the turn ends comes after the received ones.
+    const QByteArray sent = TMessageLog::SentEntry("PC2", kStamp, "Antwort");
+    rig.log.AppendToLog(sent);
+    QCOMPARE(rig.logBytes(), entries + sent);
+
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.view->pane, rig.state.FPendingText);
+    QCOMPARE(rig.view->paneSets + rig.view->appended.size(), 1);
+    QCOMPARE(rig.view->messageViews, 1);
+    QCOMPARE(rig.view->balloons, QStringList{QStringLiteral("Palavero von PC2")});
+    QCOMPARE(rig.view->firstLines, QStringList{QStringLiteral("Zweite")});
+
+    // The next turn appends only what is new, and the log gets it once.
+    rig.receiver->ShowReceivedMessage("Dritte", "PC3");
+    rig.receiver->ShowReceivedMessage("Vierte", "PC3");
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.view->pane, rig.state.FPendingText);
+    QCOMPARE(rig.view->paneSets, 1);
+    QCOMPARE(rig.view->appended.size(), 1);
+    QCOMPARE(rig.logBytes(), entries + sent + TMessageLog::ReceivedEntry("PC3", kStamp, "Dritte") +
+                                 TMessageLog::ReceivedEntry("PC3", kStamp, "Vierte"));
 }
 
 // A stream of messages keeps the pending and the received text bounded: the
@@ -1043,7 +1092,7 @@ void TestMessages::receivedTextIsBounded() {
     const int count = 400; // 400 messages of 8 000 bytes: three times the bound
     auto payload = [](int i) { return "Nr. " + QByteArray::number(i) + ' ' + QByteArray(7990, char('a' + i % 26)); };
     for (int i = 0; i < count; ++i) {
-        rig.receiver->ShowReceivedMessage(payload(i), "PC2");
+        rig.receive(payload(i), "PC2");
         QVERIFY(rig.state.FPendingText.size() <= TMessageReceiver::kMaxKeptText);
         QVERIFY(rig.state.FReceivedText.size() <= TMessageReceiver::kMaxKeptText);
     }
@@ -1080,9 +1129,9 @@ void TestMessages::receivedTextIsBounded() {
     // One message that grows past the bound by continuations keeps its newest part.
     rig.state.FPendingText.clear();
     rig.receiver->paneChanged();
-    rig.receiver->ShowReceivedMessage("Anfang", "PC3");
+    rig.receive("Anfang", "PC3");
     for (int i = 0; i < 4000; ++i)
-        rig.receiver->ShowReceivedMessage("KVPALAVEROPART" + QByteArray(299, 'x') + '\n', "PC3");
+        rig.receive("KVPALAVEROPART" + QByteArray(299, 'x') + '\n', "PC3");
     QVERIFY(rig.state.FPendingText.size() <= TMessageReceiver::kMaxKeptText);
     QVERIFY(rig.state.FPendingText.startsWith(marker + "xxx"));
     QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
@@ -1094,9 +1143,9 @@ void TestMessages::receiveIntoRealPane() {
     paneView->widget = &pane;
     TRig rig(std::move(paneView));
 
-    rig.receiver->ShowReceivedMessage("<b>fett</b> file:///etc/passwd", "PC2");
-    rig.receiver->ShowReceivedMessage("siehe http://example.org/a und www.example.com.", "PC3");
-    rig.receiver->ShowReceivedMessage("KVPALAVEROPART und https://x.ch", "PC3");
+    rig.receive("<b>fett</b> file:///etc/passwd", "PC2");
+    rig.receive("siehe http://example.org/a und www.example.com.", "PC3");
+    rig.receive("KVPALAVEROPART und https://x.ch", "PC3");
 
     QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
     QCOMPARE(pane.toPlainText(), paneTextOf(rig.state.FPendingText));

@@ -62,7 +62,16 @@ class Screen:
         return r.stdout
 
     def type(self, text):
-        self.xdotool("type", "--delay", "30", text)
+        """Types text; text beyond ASCII goes through the clipboard and Ctrl+V,
+        since xdotool's typing of such characters remaps keys and may lose one."""
+        if text.isascii():
+            self.xdotool("type", "--delay", "30", text)
+            return
+        subprocess.run(["ip", "netns", "exec", self.host.ns, "env", "DISPLAY=" + self.display,
+                        "xclip", "-selection", "clipboard", "-i"],
+                       input=text.encode("utf-8"), stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=30, check=True)
+        self.key("ctrl+v")
 
     def key(self, *keys):
         self.xdotool("key", "--delay", "30", *keys)

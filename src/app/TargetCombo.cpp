@@ -1,7 +1,6 @@
 #include "app/TargetCombo.h"
 
 #include <QAbstractItemView>
-#include <QCompleter>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -10,6 +9,10 @@ TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
     setInsertPolicy(QComboBox::NoInsert);
     setMaxVisibleItems(16);
     setDuplicatesEnabled(true);
+    // A stock completer over the model reads rows whenever peers join and
+    // expects an order the German sorting does not have.
+    setCompleter(nullptr);
+    connect(lineEdit(), &QLineEdit::textEdited, this, &TTargetCombo::completeTyped);
     view()->viewport()->installEventFilter(this);
     lineEdit()->installEventFilter(this);
     connect(this, &QComboBox::activated, this, [this] { Q_EMIT selected(); });
@@ -17,11 +20,6 @@ TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
 
 void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
     setModel(model);
-    // The list is sorted ignoring letter case: the completer finds a prefix by
-    // binary search when asked, instead of filtering every row again whenever
-    // a peer joins.
-    if (QCompleter* c = completer())
-        c->setModelSorting(QCompleter::CaseInsensitivelySortedModel);
     // Connected after the box's own handlers, so this runs last and restores the text.
     auto save = [this] { FSavedText = currentText(); };
     auto restore = [this] {
@@ -38,15 +36,45 @@ void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
     setEditText(QString());
 }
 
+void TTargetCombo::completeTyped(const QString& typed) {
+    FCompletion.clear();
+    // Deleting never completes, nor typing anywhere but at the end.
+    if (typed.isEmpty() || FLastKey == Qt::Key_Backspace || FLastKey == Qt::Key_Delete ||
+        lineEdit()->cursorPosition() != typed.size())
+        return;
+    FCompletion = firstStartingWith(typed);
+    if (FCompletion.size() <= typed.size())
+        return;
+    // The user's text stays as typed; the rest of the entry follows, selected,
+    // so that the next key typed replaces it.
+    const qsizetype rest = FCompletion.size() - typed.size();
+    lineEdit()->setText(typed + FCompletion.right(rest));
+    lineEdit()->setSelection(int(typed.size()), int(rest));
+}
+
+QString TTargetCombo::firstStartingWith(const QString& typed) const {
+    const QAbstractItemModel* list = model();
+    const int rows = list->rowCount();
+    for (int row = 0; row < rows; ++row) {
+        const QString entry = list->index(row, modelColumn()).data(Qt::EditRole).toString();
+        if (entry.startsWith(typed, Qt::CaseInsensitive))
+            return entry;
+    }
+    return {};
+}
+
 bool TTargetCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == view()->viewport() && event->type() == QEvent::MouseButtonRelease)
+    if (watched == view()->viewport() && event->type() == QEvent::MouseButtonRelease) {
         Q_EMIT clicked();
-    else if (watched == lineEdit() && event->type() == QEvent::KeyPress)
+    } else if (watched == lineEdit() && event->type() == QEvent::KeyPress) {
+        FLastKey = static_cast<QKeyEvent*>(event)->key();
         Q_EMIT keyPressed();
+    }
     return QComboBox::eventFilter(watched, event);
 }
 
 void TTargetCombo::keyPressEvent(QKeyEvent* event) {
+    FLastKey = event->key();
     Q_EMIT keyPressed();
     // From an empty box, Down chooses the first entry (the box's own step would
     // go from the entry it still holds as current to the one after it).

@@ -4,13 +4,17 @@
 
 // The recipient box. Its list is the target list model; the typed text stays
 // as it is when peers come and go (a plain QComboBox would replace it with the
-// first entry when its list fills). Reports whether a choice came from the
-// mouse or the keyboard.
+// first entry when its list fills). Typed text is completed inline with the
+// first entry, in the list's order, that starts with it ignoring letter case;
+// the entries are looked up when a key is typed, never when peers join.
+// Reports whether a choice came from the mouse or the keyboard.
 class TTargetCombo : public QComboBox {
     Q_OBJECT
 public:
     explicit TTargetCombo(QWidget* parent = nullptr);
     void setTargetModel(QAbstractItemModel* model);
+    // The entry that completed the text typed last (empty when none did).
+    QString currentCompletion() const { return FCompletion; }
 
 Q_SIGNALS:
     void clicked();      // a mouse choice in the drop-down list
@@ -22,5 +26,10 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    void completeTyped(const QString& typed);
+    QString firstStartingWith(const QString& typed) const;
+
     QString FSavedText;
+    QString FCompletion;
+    int FLastKey = 0;
 };

@@ -12,24 +12,33 @@ namespace {
 // are applied in one pass as a reset of the model.
 constexpr qsizetype kRowByRowChanges = 16;
 
-// Folds each character as QString::compare(..., Qt::CaseInsensitive) does, so
-// that comparing keys exactly orders like that comparison, only faster.
-QString sortKey(const QString& display) {
-    return display.toCaseFolded();
+QCollator germanIgnoringCase() {
+    QCollator collator(QLocale(QLocale::German, QLocale::Germany));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
 }
 
 } // namespace
 
 TTargetList::TTargetList(const QByteArray& ownName, QObject* parent)
-    : QAbstractListModel(parent), FOwnName(ownName) {}
+    : QAbstractListModel(parent), FOwnName(ownName), FCollator(germanIgnoringCase()) {}
 
 TTargetList::~TTargetList() = default;
 
-TTargetList::Place TTargetList::locate(const QByteArray& text, const QString& key) const {
+int TTargetList::Key::compare(const Key& other) const {
+    const int byOrder = order.compare(other.order);
+    return byOrder != 0 ? byOrder : display.compare(other.display, Qt::CaseInsensitive);
+}
+
+TTargetList::Key TTargetList::sortKey(const QString& display) const {
+    return Key{FCollator.sortKey(display), display};
+}
+
+TTargetList::Place TTargetList::locate(const QByteArray& text, const Key& key) const {
     // Entries that are equal ignoring case sit next to each other: find their
     // run by the sort key, then compare exactly within it.
     size_t row = firstWithKey(key);
-    for (; row < FEntries.size() && FEntries[row]->key == key; ++row) {
+    for (; row < FEntries.size() && FEntries[row]->key.compare(key) == 0; ++row) {
         if (FEntries[row]->text == text)
             return {int(row), -1};
     }
@@ -37,8 +46,8 @@ TTargetList::Place TTargetList::locate(const QByteArray& text, const QString& ke
     return {-1, int(row)};
 }
 
-size_t TTargetList::firstWithKey(const QString& key) const {
-    return FEntries.lowerBound(key, [](const std::unique_ptr<Entry>& e, const QString& k) { return e->key < k; });
+size_t TTargetList::firstWithKey(const Key& key) const {
+    return FEntries.lowerBound(key, [](const std::unique_ptr<Entry>& e, const Key& k) { return e->key.compare(k) < 0; });
 }
 
 int TTargetList::exactRow(const QByteArray& text) const {
@@ -48,9 +57,8 @@ int TTargetList::exactRow(const QByteArray& text) const {
 }
 
 std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& text,
-                                                           const QByteArray& address) {
-    const QString display = Ansi::toUnicode(text);
-    auto entry = std::make_unique<Entry>(Entry{text, display, sortKey(display), {}});
+                                                           const QByteArray& address) const {
+    auto entry = std::make_unique<Entry>(Entry{text, sortKey(Ansi::toUnicode(text)), {}});
     entry->record.FIPAddress = address;
     return entry;
 }
@@ -145,7 +153,7 @@ void TTargetList::mergeEntries(std::vector<std::unique_ptr<Entry>> kept,
     // New entries go after listed ones with the same sort key, and among
     // themselves in the order given: the order of adding them one by one.
     const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) {
-        return a->key < b->key;
+        return a->key.compare(b->key) < 0;
     };
     std::stable_sort(added.begin(), added.end(), byKey);
     std::vector<std::unique_ptr<Entry>> merged;
@@ -162,9 +170,9 @@ int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {
     if (cs == Qt::CaseSensitive)
         return exactRow(text);
     // The first entry of the run that is equal ignoring case.
-    const QString key = sortKey(Ansi::toUnicode(text));
+    const Key key = sortKey(Ansi::toUnicode(text));
     const size_t row = firstWithKey(key);
-    return row < FEntries.size() && FEntries[row]->key == key ? int(row) : -1;
+    return row < FEntries.size() && FEntries[row]->key.compare(key) == 0 ? int(row) : -1;
 }
 
 const TPalaveroRemoteData* TTargetList::find(const QByteArray& text, Qt::CaseSensitivity cs) const {
@@ -194,6 +202,6 @@ QVariant TTargetList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return FEntries[size_t(index.row())]->display;
+        return FEntries[size_t(index.row())]->key.display;
     return {};
 }

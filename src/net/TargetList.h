@@ -3,6 +3,7 @@
 #include "core/BlockSequence.h"
 
 #include <QAbstractListModel>
+#include <QCollator>
 #include <QSet>
 #include <QByteArray>
 #include <QList>
@@ -22,7 +23,8 @@ public:
 
 // The targets of the recipient box: computers that announced themselves and
 // group entries ("<name>"). Texts are Windows-1252 and compared exactly; the
-// display order is alphabetical ignoring letter case. The own computer is never
+// display order is alphabetical as a German reader expects ("Ärger" between
+// "Anton" and "Buero"), ignoring letter case. The own computer is never
 // listed; an entry keeps the address it was added with and never expires.
 class TTargetList : public QAbstractListModel {
     Q_OBJECT
@@ -60,24 +62,32 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
+    // Where an entry sorts: by the German collation ignoring case, then by the
+    // text ignoring case, so that entries equal ignoring case sit next to each other.
+    struct Key {
+        QCollatorSortKey order;
+        QString display; // Unicode form, shown
+        int compare(const Key& other) const;
+    };
     struct Entry {
         QByteArray text;
-        QString display; // Unicode form, shown
-        QString key;     // display with every character case-folded: the sort key
+        Key key; // computed once, when the entry is made
         TPalaveroRemoteData record; // owned by the entry, gone with it
     };
     struct Place {
         int row;      // the entry with exactly this text, or -1
         int insertAt; // where a new entry with this text goes (when row is -1)
     };
-    Place locate(const QByteArray& text, const QString& key) const;
-    size_t firstWithKey(const QString& key) const;
+    Key sortKey(const QString& display) const;
+    Place locate(const QByteArray& text, const Key& key) const;
+    size_t firstWithKey(const Key& key) const;
     int exactRow(const QByteArray& text) const;
-    static std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address);
+    std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address) const;
     // FEntries := the sorted merge of `kept` (sorted) and `added` (any order).
     void mergeEntries(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
 
     QByteArray FOwnName;
+    QCollator FCollator;
     TBlockSequence<std::unique_ptr<Entry>> FEntries; // sorted by key; inserting costs the same at any length
     QSet<QByteArray> FTexts;                      // every entry's text, for the exact test
 };

@@ -10,6 +10,7 @@
 #include "net/UdpEndpoint.h"
 
 #include <QAbstractItemModelTester>
+#include <QCollator>
 #include <QLoggingCategory>
 #include <QNetworkInterface>
 #include <QRegularExpression>
@@ -857,9 +858,12 @@ void TestNet::targetOrder_data() {
         << QList<QByteArray>{"PC-04", "pc-04", "PC-03"} << QList<QByteArray>{"PC-03", "PC-04", "pc-04"};
     QTest::newRow("own name and repeats")
         << QList<QByteArray>{"PC-TEST", "b", "a", "b", "PC-TEST"} << QList<QByteArray>{"a", "b"};
-    // Case folded, then by code point: letters beyond ASCII come after "Z".
-    QTest::newRow("umlaut") << QList<QByteArray>{"\xe4rger", "Zeta", "\xc4rger", "Aal"}
-                            << QList<QByteArray>{"Aal", "Zeta", "\xe4rger", "\xc4rger"};
+    // As a German reader sorts: an umlaut with its vowel, not after "Z".
+    QTest::newRow("umlaut") << QList<QByteArray>{"\xe4rger", "Zeta", "Buero", "\xc4rger", "Anton", "Aal"}
+                            << QList<QByteArray>{"Aal", "Anton", "\xe4rger", "\xc4rger", "Buero", "Zeta"};
+    QTest::newRow("sharp s and accents")
+        << QList<QByteArray>{"Strasse", "Stra\xdf" "e", "Stre", "\xc9mile", "Emil", "Ende"}
+        << QList<QByteArray>{"Emil", "\xc9mile", "Ende", "Strasse", "Stra\xdf" "e", "Stre"};
     QTest::newRow("digits") << QList<QByteArray>{"PC-10", "PC-2", "PC-1"}
                             << QList<QByteArray>{"PC-1", "PC-10", "PC-2"};
 }
@@ -955,8 +959,11 @@ void TestNet::targetReplaceEntries_data() {
     }
     result += wanted;
     wanted << "<0>";
-    std::sort(result.begin(), result.end(), [](const QByteArray& a, const QByteArray& b) {
-        return QString::fromLatin1(a).toCaseFolded() < QString::fromLatin1(b).toCaseFolded();
+    // The merged list is in the order of adding one by one ("<2>" before "<20>").
+    QCollator german(QLocale(QLocale::German, QLocale::Germany));
+    german.setCaseSensitivity(Qt::CaseInsensitive);
+    std::sort(result.begin(), result.end(), [&german](const QByteArray& a, const QByteArray& b) {
+        return german.compare(QString::fromLatin1(a), QString::fromLatin1(b)) < 0;
     });
     QTest::newRow("many changes at once") << listed << wanted << result << true;
 }

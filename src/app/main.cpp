@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/FocusFrameStyle.h"
 #include "app/FormMain.h"
 #include "app/ModalWindows.h"
 #include "app/WidgetMessageBoxes.h"
@@ -22,6 +23,7 @@ namespace {
 
 // The visual style "Korvel2014 Light"; when it cannot be applied the system look stays.
 void applyVisualStyle(QApplication& app) {
+    app.setStyle(new TFocusFrameStyle);
     const QString style = Pictures::styleSheet();
     if (!style.isEmpty())
         app.setStyleSheet(style);

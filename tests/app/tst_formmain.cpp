@@ -2,6 +2,7 @@
 #include "common/TestMain.h"
 
 #include "app/DesignPanel.h"
+#include "app/FocusFrameStyle.h"
 #include "app/FormMain.h"
 #include "app/StatusBarPro.h"
 #include "app/TargetCombo.h"
@@ -36,6 +37,7 @@
 #include <QPushButton>
 #include <QUdpSocket>
 #include <QSplitter>
+#include <QStyle>
 
 #include <algorithm>
 #include <cmath>
@@ -182,6 +184,8 @@ private Q_SLOTS:
     void recipientBoxReadsNoRowsOnInsert();
     void screenSaverHotKeyFollowsTheOptionsDialog();
     void versionLineReadable();
+    void focusedButtonShowsFrame_data();
+    void focusedButtonShowsFrame();
 };
 
 void TestFormMain::initialState() {
@@ -739,6 +743,54 @@ void TestFormMain::versionLineReadable() {
     QVERIFY2(contrastRatio(text, QColor(behind)) >= 3.0, qPrintable(QStringLiteral("%1 on %2: %3:1")
                                                                        .arg(text.name(), QColor(behind).name())
                                                                        .arg(contrastRatio(text, QColor(behind)))));
+}
+
+void TestFormMain::focusedButtonShowsFrame_data() {
+    QTest::addColumn<QString>("button");
+    for (const char* name : {"BitBtnSend", "BitBtnHide", "BitBtnSendToAll", "BitBtnTextbausteine"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// A button with the keyboard focus is told apart at a glance under the
+// program's style: a frame in a colour of at least 3:1 against the button face
+// runs round it, and no such frame is on the button without the focus.
+void TestFormMain::focusedButtonShowsFrame() {
+    QFETCH(QString, button);
+    const QString systemStyle = qApp->style()->name();
+    qApp->setStyle(new TFocusFrameStyle);
+    qApp->setStyleSheet(Pictures::styleSheet());
+    Fixture f;
+    f.form->SendMessage1Click();
+    QApplication::setActiveWindow(f.form.get());
+    QVERIFY(QTest::qWaitForWindowActive(f.form.get()));
+    QPushButton* target = f.form->findChild<QPushButton*>(button);
+    QVERIFY(target);
+    const QColor frame = TFocusFrameStyle::frameColor();
+    // The share of the frame's colour on the ring inside the button.
+    const auto ringInFrameColour = [&] {
+        const QImage image = target->grab().toImage();
+        const QRect ring = TFocusFrameStyle::frameRect(image.rect());
+        int onRing = 0, inColour = 0;
+        for (int y = ring.top(); y <= ring.bottom(); ++y)
+            for (int x = ring.left(); x <= ring.right(); ++x) {
+                if (x != ring.left() && x != ring.right() && y != ring.top() && y != ring.bottom())
+                    continue;
+                ++onRing;
+                inColour += QColor(image.pixel(x, y)) == frame;
+            }
+        return double(inColour) / onRing;
+    };
+    f.form->MemoSend->setFocus();
+    QTRY_VERIFY(!target->hasFocus());
+    QCOMPARE(ringInFrameColour(), 0.0);
+    target->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(target->hasFocus());
+    QVERIFY2(ringInFrameColour() > 0.95, qPrintable(QString::number(ringInFrameColour())));
+    const QColor face = target->grab().toImage().pixel(target->width() / 2, 5);
+    QVERIFY2(contrastRatio(frame, face) >= 3.0,
+             qPrintable(QStringLiteral("%1 on %2").arg(frame.name(), face.name())));
+    qApp->setStyleSheet(QString());
+    qApp->setStyle(systemStyle);
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

@@ -5,9 +5,10 @@
 TPresence::TPresence(const QByteArray& computerName, const QString& userName, TUdpEndpoint& endpoint,
                      TTargetList& targets, IMessageBoxes& boxes, QObject* parent)
     : QObject(parent), FComputerName(computerName), FUserName(userName), FEndpoint(endpoint),
-      FTargets(targets), FBoxes(boxes) {
+      FTargets(targets), FBoxes(boxes), FNetworkWatch(endpoint.networkInfo()) {
     FTimerCheckLoneliness.setInterval(kLonelinessIntervalMs);
     connect(&FTimerCheckLoneliness, &QTimer::timeout, this, &TPresence::TimerCheckLonelinessTimer);
+    connect(&FNetworkWatch, &TNetworkWatch::appeared, this, [this] { AnnouncePresence(true); });
 }
 
 bool TPresence::announce(bool connect) {
@@ -27,12 +28,18 @@ bool TPresence::TimerStartUdpTimer(quint16 port) {
     if (FEndpoint.isOpen())
         FEndpoint.close();
     FEndpoint.configure(port);
-    const bool ok = FEndpoint.open() && announce(true);
-    if (!ok) {
-        FEndpoint.close();
-        FBoxes.show(QStringLiteral("UDP-Verbindung auf Port %1 kann nicht eingerichtet werden.").arg(port));
+    if (FEndpoint.open()) {
+        if (announce(true))
+            return true;
+        // Started without a network: listening already, announced when one appears.
+        if (FEndpoint.lastSendUnreachable()) {
+            FNetworkWatch.start();
+            return true;
+        }
     }
-    return ok;
+    FEndpoint.close();
+    FBoxes.show(QStringLiteral("UDP-Verbindung auf Port %1 kann nicht eingerichtet werden.").arg(port));
+    return false;
 }
 
 void TPresence::startLonelinessTimer() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "net/DatagramHandler.h"
+#include "net/NetworkWatch.h"
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/MessageBoxes.h"
@@ -30,8 +31,10 @@ public:
     void SendDisconnect();
 
     // Configures and opens the endpoint on the port and announces this computer.
-    // On any failure shows "UDP-Verbindung auf Port <port> kann nicht eingerichtet
-    // werden." and leaves the endpoint closed.
+    // Without a network (none reachable) the endpoint listens, and this computer
+    // is announced as soon as a network appears. On any other failure shows
+    // "UDP-Verbindung auf Port <port> kann nicht eingerichtet werden." and
+    // leaves the endpoint closed.
     bool TimerStartUdpTimer(quint16 port);
     // "Anmelden" in the menus.
     void Anmelden1Click() { AnnouncePresence(true); }
@@ -40,6 +43,7 @@ public:
     // at the first tick that finds an entry.
     void startLonelinessTimer();
     QTimer& lonelinessTimer() { return FTimerCheckLoneliness; }
+    const TNetworkWatch& networkWatch() const { return FNetworkWatch; }
     void TimerCheckLonelinessTimer();
 
     // Reactions to presence datagrams; the sender's address is the endpoint's senderIP().
@@ -73,5 +77,6 @@ private:
     TTargetList& FTargets;
     IMessageBoxes& FBoxes;
     QTimer FTimerCheckLoneliness;
+    TNetworkWatch FNetworkWatch; // started when the program starts without a network
     bool FLonelinessDone = false;
 };

@@ -45,13 +45,13 @@ void TUdpEndpoint::configure(quint16 port) {
     FReadHandler = true;
 }
 
-std::unique_ptr<IDatagramSocket> TUdpEndpoint::bindSocket(QHostAddress::SpecialAddress any) {
+std::unique_ptr<IDatagramSocket> TUdpEndpoint::bindSocket(QHostAddress::SpecialAddress any, TBindFailure* failure) {
     TDatagramSocketOptions options;
     options.any = any;
     options.port = FPort;
     options.maxSize = int(Datagram::kBufferSize);
     options.receiveBuffer = kReceiveBuffer;
-    return OpenDatagramSocket(options, FQueue);
+    return OpenDatagramSocket(options, FQueue, failure);
 }
 
 bool TUdpEndpoint::open() {
@@ -61,8 +61,14 @@ bool TUdpEndpoint::open() {
     FSocket4 = bindSocket(QHostAddress::AnyIPv4);
     if (!FSocket4)
         return false;
-    // Without IPv6 on the system this binding fails; the endpoint works on IPv4.
-    FSocket6 = bindSocket(QHostAddress::AnyIPv6);
+    // Without IPv6 on the system the endpoint works on IPv4 alone; a port taken
+    // on IPv6 is taken.
+    TBindFailure failure = TBindFailure::None;
+    FSocket6 = bindSocket(QHostAddress::AnyIPv6, &failure);
+    if (!FSocket6 && failure != TBindFailure::FamilyMissing) {
+        close();
+        return false;
+    }
     FLocalCacheAge.invalidate();
     return true;
 }
@@ -156,26 +162,37 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
         noteLocal(local);
         const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
+        bool unreachableOnly = true;
         for (const QString& target : BroadcastAddresses(local)) {
             // Pending events run after each send and may close the endpoint.
             if (!isOpen()) {
-                ok = false;
+                ok = unreachableOnly = false;
                 break;
             }
-            if (!FSocket4->send(wire, QHostAddress(target), port))
+            if (!sendTo(*FSocket4, wire, QHostAddress(target))) {
                 ok = false;
+                unreachableOnly = unreachableOnly && FLastSendUnreachable;
+            }
             QCoreApplication::processEvents();
         }
+        FLastSendUnreachable = !ok && unreachableOnly;
         return ok;
     }
 
+    FLastSendUnreachable = false;
     QHostAddress address;
     if (!resolve(host, address) || !isOpen())
         return false;
     const QByteArray wire = Ansi::toWireUnicast(text);
     if (address.protocol() == QAbstractSocket::IPv6Protocol)
-        return FSocket6 && FSocket6->send(wire, address, port);
-    return FSocket4->send(wire, address, port);
+        return FSocket6 && sendTo(*FSocket6, wire, address);
+    return sendTo(*FSocket4, wire, address);
+}
+
+bool TUdpEndpoint::sendTo(IDatagramSocket& socket, const QByteArray& wire, const QHostAddress& to) {
+    const IDatagramSocket::SendResult result = socket.send(wire, to, destinationPort());
+    FLastSendUnreachable = result == IDatagramSocket::SendResult::Unreachable;
+    return result == IDatagramSocket::SendResult::Sent;
 }
 
 void TUdpEndpoint::drain() {

@@ -33,7 +33,8 @@ class TUdpEndpoint : public QObject {
     void configure(quint16 port);
     bool isConfigured() const { return FReadHandler; }
 
-    // Binds the port without sharing it. False when the IPv4 binding fails.
+    // Binds the port without sharing it. False when a binding fails; a system
+    // without IPv6 works on IPv4 alone.
     bool open();
     void close();
     bool isOpen() const;
@@ -43,6 +44,9 @@ class TUdpEndpoint : public QObject {
     // by broadcast for "*". Opens a closed endpoint first. A text longer than
     // 8 092 bytes is refused with a message; other failures return false silently.
     bool SendDatagram(const QByteArray& host, const QByteArray& text);
+    // Whether the latest failed send failed only because no network was reachable.
+    bool lastSendUnreachable() const { return FLastSendUnreachable; }
+    INetworkInfo& networkInfo() const { return FNet; }
 
     // The sender address of the latest datagram handed on (FSenderIP).
     QByteArray senderIP() const { return FSenderIP; }
@@ -72,7 +76,8 @@ class TUdpEndpoint : public QObject {
     void datagramReceived(const QByteArray& text);
 
   private:
-    std::unique_ptr<IDatagramSocket> bindSocket(QHostAddress::SpecialAddress any);
+    std::unique_ptr<IDatagramSocket> bindSocket(QHostAddress::SpecialAddress any, TBindFailure* failure = nullptr);
+    bool sendTo(IDatagramSocket& socket, const QByteArray& wire, const QHostAddress& to);
     void drain();
     void reportDropped();
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
@@ -98,6 +103,7 @@ class TUdpEndpoint : public QObject {
     QTimer FModalPoll;
     quint64 FReportedDrops = 0;
     QByteArray FSenderIP;
+    bool FLastSendUnreachable = false;
     // The local addresses for the own-datagram filter and the network and
     // broadcast addresses of the local networks, fetched at most once per second
     // while datagrams stream in.

@@ -15,8 +15,13 @@ class TDatagramQueue;
 class IDatagramSocket {
 public:
     virtual ~IDatagramSocket() = default;
-    // Sends the bytes as one datagram; true when all of them were handed to the network.
-    virtual bool send(const QByteArray& bytes, const QHostAddress& to, quint16 port) = 0;
+    enum class SendResult {
+        Sent,        // every byte was handed to the network
+        Unreachable, // no network leads there (none is up, or no route)
+        Failed,
+    };
+    // Sends the bytes as one datagram.
+    virtual SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) = 0;
     // The kernel's receive buffer in bytes.
     virtual int receiveBufferSize() const = 0;
 };
@@ -28,7 +33,14 @@ struct TDatagramSocketOptions {
     int receiveBuffer = 4 << 20; // asked of the kernel, which may grant less
 };
 
+enum class TBindFailure {
+    None,
+    FamilyMissing, // the system has no such protocol (IPv6 switched off)
+    Other,         // the port is taken, or the system refused
+};
+
 // Binds the wildcard address of the family on the port, shared with no other
 // socket, with broadcast permitted, and starts its reader. Null when the
-// binding fails (port taken, family missing).
-std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options, TDatagramQueue& queue);
+// binding fails; then `failure` (when given) tells why.
+std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options, TDatagramQueue& queue,
+                                                    TBindFailure* failure = nullptr);

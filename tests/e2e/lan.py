@@ -519,6 +519,12 @@ class Lan:
         self._wait_link(host)
         return host
 
+    def set_link(self, host, up):
+        """Takes the host's network interface down (only loopback left) or up again."""
+        self._ip(host.ns, "link", "set", "eth0", "up" if up else "down")
+        if up:
+            self._wait_link(host)
+
     def _wait_link(self, host):
         # A fresh veth may need a moment before it passes traffic (no DAD for IPv4,
         # but the bridge port starts in a forwarding delay of 0 only when STP is off).

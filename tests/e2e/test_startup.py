@@ -3,6 +3,9 @@ signals, a port that is taken."""
 
 import os
 import signal
+import socket
+import subprocess
+import time
 
 import lan
 from lan import LanTestCase
@@ -106,6 +109,47 @@ class StartupTest(LanTestCase):
         self.sync(inst, self.probe)
         self.assertEqual(inst.count("palavero.boxes"), 1, inst.log_tail())
         self.assertTrue(inst.running)
+
+    def test_port_taken_on_ipv6_only_shows_the_box(self):
+        def bind_ipv6_only():
+            s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
+            s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+            s.bind(("::", 3030))
+            return s
+        holder = lan.in_netns(self.a.ns, bind_ipv6_only)
+        self.lan.sockets.append(holder)
+        mark = self.probe.mark()
+        inst = self.lan.start(self.a)
+        inst.wait_line(PORT_BOX)
+        self.assertTrue(inst.running)
+        self.assertEqual(self.probe.datagrams(src=self.a.addr, since=mark), [])
+
+    def listening_ports(self, host):
+        out = subprocess.run(["ip", "netns", "exec", host.ns, "ss", "-Hlun"],
+                             capture_output=True, text=True, check=True).stdout
+        return [line.split()[3] for line in out.splitlines() if line.strip()]
+
+    def test_start_without_network_listens_and_announces_when_one_appears(self):
+        # Only loopback is up: a broadcast finds no network.
+        self.lan.set_link(self.a, up=False)
+        mark = self.probe.mark()
+        inst = self.lan.start(self.a)
+        deadline = time.monotonic() + lan.DEFAULT_TIMEOUT
+        while "0.0.0.0:3030" not in self.listening_ports(self.a):
+            self.assertLess(time.monotonic(), deadline, self.listening_ports(self.a))
+            time.sleep(0.1)
+        time.sleep(1)
+        self.assertEqual(inst.count("palavero.boxes"), 0, inst.log_tail())
+        self.assertTrue(inst.running)
+
+        self.lan.set_link(self.a, up=True)
+        self.probe.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROCONNECT:", since=mark, timeout=6)
+        # It answers a peer, and messages arrive.
+        since = self.probe.mark()
+        self.probe.send(b"PC-P:KVPALAVEROCONNECT:", self.a.addr)
+        self.probe.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since)
+        self.sync(inst, self.probe)
+        self.assertEqual(inst.count("palavero.boxes"), 0, inst.log_tail())
 
 
 if __name__ == "__main__":

@@ -1149,7 +1149,8 @@ void TestPlatform::datagramSocketReadsWithoutEventLoop() {
     QCOMPARE(queue.dropped(), 0u);
 
     // Sending, and closing with the reader waiting.
-    QVERIFY(socket->send("hello", QHostAddress(QStringLiteral("127.0.0.2")), peer.localPort()));
+    QCOMPARE(socket->send("hello", QHostAddress(QStringLiteral("127.0.0.2")), peer.localPort()),
+             IDatagramSocket::SendResult::Sent);
     QTRY_VERIFY(peer.hasPendingDatagrams());
     QVERIFY(socket->receiveBufferSize() > 0);
     socket.reset();

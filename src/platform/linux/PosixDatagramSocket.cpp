@@ -150,17 +150,22 @@ void TPosixDatagramSocket::drainSocket(TReadBatch& batch) {
     }
 }
 
-bool TPosixDatagramSocket::send(const QByteArray& bytes, const QHostAddress& to, quint16 port) {
+IDatagramSocket::SendResult TPosixDatagramSocket::send(const QByteArray& bytes, const QHostAddress& to,
+                                                       quint16 port) {
     sockaddr_storage address;
     socklen_t length = 0;
     if (!toSockaddr(to, port, address, length))
-        return false;
+        return SendResult::Failed;
     for (;;) {
         const ssize_t sent = ::sendto(FFd, bytes.constData(), size_t(bytes.size()), 0,
                                       reinterpret_cast<const sockaddr*>(&address), length);
+        if (sent == bytes.size())
+            return SendResult::Sent;
         if (sent < 0 && errno == EINTR)
             continue;
-        return sent == bytes.size();
+        if (sent < 0 && (errno == ENETUNREACH || errno == EHOSTUNREACH || errno == ENETDOWN))
+            return SendResult::Unreachable;
+        return SendResult::Failed;
     }
 }
 
@@ -173,11 +178,17 @@ int TPosixDatagramSocket::receiveBufferSize() const {
 }
 
 std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options,
-                                                    TDatagramQueue& queue) {
+                                                    TDatagramQueue& queue, TBindFailure* failure) {
+    TBindFailure ignored;
+    TBindFailure& why = failure ? *failure : ignored;
+    why = TBindFailure::Other;
     const bool v6 = options.any == QHostAddress::AnyIPv6;
     const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
+    if (fd < 0) {
+        if (errno == EAFNOSUPPORT)
+            why = TBindFailure::FamilyMissing;
         return nullptr;
+    }
     const int on = 1;
     sockaddr_storage address{};
     socklen_t length = 0;
@@ -198,6 +209,9 @@ std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions
     }
     // No SO_REUSEADDR: no other socket can take the port while this one has it.
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        // A system with IPv6 switched off has no address to bind.
+        if (errno == EADDRNOTAVAIL || errno == EAFNOSUPPORT)
+            why = TBindFailure::FamilyMissing;
         ::close(fd);
         return nullptr;
     }
@@ -206,5 +220,6 @@ std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions
     auto socket = std::make_unique<TPosixDatagramSocket>(fd, options.maxSize, queue);
     if (!socket->isReading())
         return nullptr;
+    why = TBindFailure::None;
     return socket;
 }

@@ -14,7 +14,7 @@ public:
     TPosixDatagramSocket(int fd, int maxSize, TDatagramQueue& queue);
     ~TPosixDatagramSocket() override;
 
-    bool send(const QByteArray& bytes, const QHostAddress& to, quint16 port) override;
+    SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) override;
     int receiveBufferSize() const override;
 
     bool isReading() const { return FThread.joinable(); }

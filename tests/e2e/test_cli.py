@@ -6,6 +6,9 @@ import json
 import os
 import re
 import signal
+import socket
+import subprocess
+import time
 from datetime import datetime
 
 import lan
@@ -134,6 +137,42 @@ class CommandLineTest(LanTestCase):
         self.assertEqual(r.returncode, 1, r.stderr)
         self.assertIn("Nachricht an <Nix> nicht gesendet: unbekannter Empfänger.", r.stderr)
         self.assertTrue(inst.running)
+        self.assertEqual(inst.count("palavero.boxes"), 0, inst.log_tail())
+
+    def link_local(self, host):
+        """The host's IPv6 link-local address on eth0, once it is usable."""
+        deadline = time.monotonic() + lan.DEFAULT_TIMEOUT
+        while True:
+            out = subprocess.run(["ip", "-n", host.ns, "-6", "-o", "addr", "show", "dev", "eth0",
+                                  "scope", "link"], capture_output=True, text=True).stdout
+            if out and "tentative" not in out:
+                return out.split()[3].split("/")[0]
+            self.assertLess(time.monotonic(), deadline, "no link-local address on %s" % host)
+            time.sleep(0.1)
+
+    def test_send_reaches_an_ipv6_link_local_peer_through_its_zone(self):
+        inst = self.start_ready(self.a, self.probe_b)
+        a6 = self.link_local(self.a)
+        self.link_local(self.b)
+
+        def ipv6_socket():
+            s = socket.socket(socket.AF_INET6, socket.SOCK_DGRAM)
+            s.setsockopt(socket.IPPROTO_IPV6, socket.IPV6_V6ONLY, 1)
+            s.bind(("::", 3030))
+            s.settimeout(lan.DEFAULT_TIMEOUT)
+            return s, socket.if_nametoindex("eth0")
+        b6_socket, b_eth0 = lan.in_netns(self.b.ns, ipv6_socket)
+        self.lan.sockets.append(b6_socket)
+        # PC-B makes itself known over IPv6 only: it is listed with the zone
+        # its address belongs to.
+        b6_socket.sendto(b"PC-B:KVPALAVEROREFRESH:", (a6, 3030, 0, b_eth0))
+        inst.wait_line(re.compile(r"palavero\.targets: target added: PC-B fe80::[0-9a-f:]+%eth0$"))
+        r = self.send("PC-B", "Hallo \u00fcber IPv6", xdg=inst.xdg)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        data, source = b6_socket.recvfrom(9000)
+        self.assertEqual(data, b"PC-A:KVPALAVERODATA:Hallo \xfcber IPv6")
+        self.assertEqual(source[0].split("%")[0], a6)
+        self.assertEqual(source[1], 3030)
         self.assertEqual(inst.count("palavero.boxes"), 0, inst.log_tail())
 
     def test_listen_prints_messages_answers_connects_and_disconnects_at_the_end(self):

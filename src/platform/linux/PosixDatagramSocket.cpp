@@ -22,6 +22,18 @@ Q_LOGGING_CATEGORY(lcSocket, "palavero.platform.socket", QtInfoMsg)
 // Datagrams taken from the kernel with one system call.
 constexpr int kBatch = 16;
 
+// The sender with its zone: a link-local IPv6 address is reachable only
+// through the interface it came in on.
+QHostAddress senderAddress(const sockaddr_storage& from) {
+    QHostAddress address(reinterpret_cast<const sockaddr*>(&from));
+    if (from.ss_family == AF_INET6) {
+        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
+        if (in6.sin6_scope_id != 0)
+            address.setScopeId(QNetworkInterface::interfaceNameFromIndex(int(in6.sin6_scope_id)));
+    }
+    return address;
+}
+
 bool toSockaddr(const QHostAddress& address, quint16 port, sockaddr_storage& out, socklen_t& length) {
     std::memset(&out, 0, sizeof out);
     bool isIPv4 = false;
@@ -142,7 +154,7 @@ void TPosixDatagramSocket::drainSocket(TReadBatch& batch) {
             if (length < 1 || length > FMaxSize || (h.msg_hdr.msg_flags & MSG_TRUNC))
                 continue;
             batch.taken.push_back({QByteArray(static_cast<const char*>(batch.iov[i].iov_base), length),
-                                   QHostAddress(reinterpret_cast<const sockaddr*>(&batch.from[i]))});
+                                   senderAddress(batch.from[i])});
         }
         FQueue.append(batch.taken);
         if (n < kBatch)

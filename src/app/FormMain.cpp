@@ -124,6 +124,7 @@ void TFormMain::FormCreate() {
     PanelBottom->resizePlaced(LabelVersion, LabelVersion->sizeHint());
     if (isSwissGerman(FPlatform.systemInfo->systemLocale()))
         BitBtnHide->setText(QStringLiteral("Schliessen"));
+    fitToContent(this);
 }
 
 void TFormMain::TimerStartTimer() {

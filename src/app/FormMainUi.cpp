@@ -15,6 +15,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+
+#include <algorithm>
 #include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -23,6 +25,7 @@ namespace {
 
 const QColor kPanelColor(248, 251, 255);
 constexpr int kPanelBottomHeight = 45;
+constexpr int kMinimumWidth = 440;
 constexpr int kPanelMinHeight = 100;
 constexpr int kFrameAllowance = 36;
 
@@ -47,6 +50,12 @@ int TFormMainUi::minimumOuterHeight() const {
 
 bool TFormMainUi::isMessageViewShown() const {
     return PanelMsg->isVisibleTo(FForm);
+}
+
+void TFormMainUi::fitToContent(QWidget* form) {
+    // Buttons grow with their text; the window is never so narrow that they overlap.
+    PanelBottom->setFixedHeight(std::max(kPanelBottomHeight, PanelBottom->requiredHeight()));
+    form->setMinimumWidth(std::max({kMinimumWidth, PanelSend->requiredWidth(), PanelBottom->requiredWidth()}));
 }
 
 void TFormMainUi::setupControls(QWidget* form, int fontSize) {
@@ -83,7 +92,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     BitBtnSendToAll = new QPushButton(Pictures::sendAllIcon(), QStringLiteral("An &alle"));
     BitBtnSendToAll->setObjectName(QStringLiteral("BitBtnSendToAll"));
     BitBtnSendToAll->setFocusPolicy(Qt::ClickFocus);
-    PanelSend->place(BitBtnSendToAll, QRect(183, 10, 90, 29));
+    PanelSend->place(BitBtnSendToAll, QRect(183, 10, 90, 29), TDesignPanel::Left | TDesignPanel::Top, TDesignPanel::Sizing::GrowsWithContent);
     MemoSend = new QPlainTextEdit;
     MemoSend->setObjectName(QStringLiteral("MemoSend"));
     MemoSend->setAccessibleName(QStringLiteral("Nachricht"));
@@ -96,7 +105,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     BitBtnTextbausteine = new QPushButton(QStringLiteral("&Textbausteine"));
     BitBtnTextbausteine->setObjectName(QStringLiteral("BitBtnTextbausteine"));
     BitBtnTextbausteine->setFocusPolicy(Qt::ClickFocus);
-    PanelSend->place(BitBtnTextbausteine, QRect(451, 10, 113, 29), TDesignPanel::Top | TDesignPanel::Right);
+    PanelSend->place(BitBtnTextbausteine, QRect(451, 10, 113, 29), TDesignPanel::Top | TDesignPanel::Right, TDesignPanel::Sizing::GrowsWithContent);
     ComboBoxTarget->lineEdit()->setAcceptDrops(false);
 
     Splitter1 = new QSplitter(Qt::Vertical);
@@ -119,18 +128,24 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     LabelVersion->setFont(small);
     // Silver on the panel would be hardly readable (1.75:1); the nearest darker grey reaches 3:1.
     LabelVersion->setStyleSheet(QStringLiteral("color: rgb(145,145,145);"));
-    PanelBottom->place(LabelVersion, QRect(8, 22, 300, 14));
+    PanelBottom->place(LabelVersion, QRect(8, 22, 300, 14), TDesignPanel::Left | TDesignPanel::Top, TDesignPanel::Sizing::GrowsWithContent);
     BitBtnSend = new QPushButton(Pictures::sendIcon(), QStringLiteral("&Senden"));
     BitBtnSend->setObjectName(QStringLiteral("BitBtnSend"));
     BitBtnSend->setDefault(true);
-    PanelBottom->place(BitBtnSend, QRect(363, 7, 97, 28));
+    // Both buttons keep to the right edge, so that "Senden" never slides under "Schließen".
+    PanelBottom->place(BitBtnSend, QRect(363, 7, 97, 28), TDesignPanel::Top | TDesignPanel::Right, TDesignPanel::Sizing::GrowsWithContent);
     BitBtnHide = new QPushButton(QStringLiteral("S&chließen"));
     BitBtnHide->setObjectName(QStringLiteral("BitBtnHide"));
-    PanelBottom->place(BitBtnHide, QRect(467, 7, 97, 28), TDesignPanel::Top | TDesignPanel::Right);
+    PanelBottom->place(BitBtnHide, QRect(467, 7, 97, 28), TDesignPanel::Top | TDesignPanel::Right, TDesignPanel::Sizing::GrowsWithContent);
 
     StatusBarMain = new TStatusBarPro;
     StatusBarMain->setObjectName(QStringLiteral("StatusBarMain"));
     StatusBarMain->setAccessibleName(QStringLiteral("Status"));
+    // The status bar keeps the system's font whatever size the window's text has.
+    QFont systemFont = QGuiApplication::font();
+    systemFont.setFamily(systemFont.family());
+    systemFont.setPointSizeF(systemFont.pointSizeF());
+    StatusBarMain->setFont(systemFont);
 
     auto* layout = new QVBoxLayout(form);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -151,8 +166,11 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     // Set once all controls exist, so that every one of them inherits it.
     form->setFont(windowFont);
 
-    form->setMinimumWidth(440);
-    form->resize(574, 411);
+    fitToContent(form);
+    // Fonts reach the controls for good when they are first shown.
+    for (TDesignPanel* panel : {PanelSend, PanelBottom})
+        QObject::connect(panel, &TDesignPanel::contentChanged, form, [this, form] { fitToContent(form); });
+    form->resize(std::max(574, form->minimumWidth()), 411);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         form->move(screen->availableGeometry().center() - QPoint(574 / 2, 411 / 2));
     PanelMsg->hide();

@@ -69,6 +69,10 @@ public:
     QTimer TimerStart;
     QTimer TimerStartUdp;
 
+protected:
+    // Sizes the window's minimum and the bottom panel to the controls' text.
+    void fitToContent(QWidget* form);
+
 private:
     void setupControls(QWidget* form, int fontSize);
     void setupMenus(QWidget* form);

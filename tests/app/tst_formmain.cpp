@@ -17,6 +17,7 @@
 #include "settings/HotKeyEdit.h"
 #include "snippets/SnippetStore.h"
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAbstractItemView>
 #include <QCompleter>
@@ -186,6 +187,8 @@ private Q_SLOTS:
     void versionLineReadable();
     void focusedButtonShowsFrame_data();
     void focusedButtonShowsFrame();
+    void noTextClippedAtAnyFontSize_data();
+    void noTextClippedAtAnyFontSize();
 };
 
 void TestFormMain::initialState() {
@@ -791,6 +794,55 @@ void TestFormMain::focusedButtonShowsFrame() {
              qPrintable(QStringLiteral("%1 on %2").arg(frame.name(), face.name())));
     qApp->setStyleSheet(QString());
     qApp->setStyle(systemStyle);
+}
+
+void TestFormMain::noTextClippedAtAnyFontSize_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("narrowest");
+    for (const int size : {6, 9, 14, 20}) {
+        QTest::addRow("-f%d", size) << size << false;
+        QTest::addRow("-f%d at the minimum width", size) << size << true;
+    }
+}
+
+// Every button and label of the window shows its whole text, no two of them
+// overlap, and each lies inside its panel, from the smallest font to a large
+// one and from the window's minimum width up; the status bar keeps the
+// system's font.
+void TestFormMain::noTextClippedAtAnyFontSize() {
+    QFETCH(int, size);
+    QFETCH(bool, narrowest);
+    QCoreApplication::setAttribute(Qt::AA_UseStyleSheetPropagationInWidgetStyles, true);
+    qApp->setStyleSheet(Pictures::styleSheet());
+    Fixture f(QLocale(QLocale::German, QLocale::Germany), size);
+    f.form->SendMessage1Click();
+    if (narrowest)
+        f.form->resize(f.form->minimumWidth(), f.form->height());
+    if (narrowest)
+        QTRY_COMPARE(f.form->width(), f.form->minimumWidth());
+    QVERIFY(f.form->width() >= f.form->minimumWidth());
+    QCoreApplication::processEvents();
+
+    QList<QWidget*> texts;
+    for (QWidget* w : f.form->findChildren<QWidget*>()) {
+        if (w->isVisible() && (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)))
+            texts << w;
+    }
+    QVERIFY(texts.size() >= 5);
+    for (QWidget* w : std::as_const(texts)) {
+        const QString name = w->objectName();
+        QVERIFY2(w->width() >= w->sizeHint().width() && w->height() >= w->sizeHint().height(),
+                 qPrintable(QStringLiteral("%1: %2x%3 for %4x%5").arg(name).arg(w->width()).arg(w->height())
+                                .arg(w->sizeHint().width()).arg(w->sizeHint().height())));
+        QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name));
+        for (QWidget* other : std::as_const(texts)) {
+            if (other != w && other->parentWidget() == w->parentWidget())
+                QVERIFY2(!w->geometry().intersects(other->geometry()),
+                         qPrintable(name + QStringLiteral(" overlaps ") + other->objectName()));
+        }
+    }
+    QCOMPARE(f.form->StatusBarMain->font().pointSizeF(), QGuiApplication::font().pointSizeF());
+    qApp->setStyleSheet(QString());
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

@@ -2,6 +2,8 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
+#include <QPixmap>
 
 // The pictures are PNGs rendered from the SVGs in packaging/ at build time
 // (":/palavero/<name>-<size>.png"); no SVG renderer is needed at run time.
@@ -13,10 +15,21 @@ QString path(const char* name, int size) {
     return QStringLiteral(":/palavero/%1-%2.png").arg(QLatin1String(name)).arg(size);
 }
 
+// Read as PNG and nothing else: an image reader that may guess the format
+// loads every image-format plugin (SVG included) to ask it.
+QImage readPng(const QString& file) {
+    QImageReader reader(file, "PNG");
+    reader.setAutoDetectImageFormat(false);
+    return reader.read();
+}
+
 QIcon icon(const char* name, std::initializer_list<int> sizes) {
     QIcon result;
-    for (int size : sizes)
-        result.addFile(path(name, size), QSize(size, size));
+    for (int size : sizes) {
+        const QImage image = readPng(path(name, size));
+        if (!image.isNull())
+            result.addPixmap(QPixmap::fromImage(image));
+    }
     return result;
 }
 
@@ -27,7 +40,8 @@ void init() {
 }
 
 QIcon appIcon() {
-    return icon("icon", {16, 22, 24, 32, 48, 64, 128, 256});
+    // The tray's sizes; the desktop's own icons are installed separately.
+    return icon("icon", {16, 22, 24, 32, 48, 64});
 }
 
 QIcon sendIcon() { return icon("send", {16, 24, 32}); }
@@ -36,7 +50,7 @@ QIcon sendAllIcon() { return icon("sendall", {16, 24, 32}); }
 
 QPixmap logo(int size, qreal devicePixelRatio) {
     const int pixels = qRound(size * devicePixelRatio);
-    QImage image(path("logo", pixels > 100 ? 200 : 100));
+    QImage image = readPng(path("logo", pixels > 100 ? 200 : 100));
     if (image.isNull())
         return {};
     if (image.width() != pixels)

@@ -4,8 +4,14 @@
 
 #include <QKeyEvent>
 
-THotKeyEdit::THotKeyEdit(QWidget* parent) : QKeySequenceEdit(parent) {
-    setClearButtonEnabled(true);
+THotKeyEdit::THotKeyEdit(QWidget* parent) : QKeySequenceEdit(parent) {}
+
+void THotKeyEdit::showEvent(QShowEvent* event) {
+    // The clear button's picture is loaded when the field is first shown, not
+    // when the dialog is built at start-up.
+    if (!isClearButtonEnabled())
+        setClearButtonEnabled(true);
+    QKeySequenceEdit::showEvent(event);
 }
 
 quint16 THotKeyEdit::shortcutCode() const {

@@ -16,4 +16,5 @@ class THotKeyEdit : public QKeySequenceEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 };

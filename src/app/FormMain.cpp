@@ -85,18 +85,19 @@ TFormMain::~TFormMain() {
     FSubsystems->screenSaverShortcut->UnregisterScreenSaverHotKey();
 }
 
-void TFormMain::setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about) {
+void TFormMain::setDialogs(TFormOptions* options, std::function<TFormGroups*()> groupEditor,
+                           std::function<TFormKVInfo*()> about) {
     FOptions = options;
-    FGroupEditor = groupEditor;
-    FAbout = about;
+    FGroupEditor = std::move(groupEditor);
+    FAbout = std::move(about);
 }
 
 TSnippetStore& TFormMain::snippetStore() {
     return *FSubsystems->snippets;
 }
 
-void TFormMain::setSnippetEditor(TFormTextbausteine* editor) {
-    FSubsystems->snippetHooks->setEditor(editor);
+void TFormMain::setSnippetEditor(std::function<TFormTextbausteine*()> editor) {
+    FSubsystems->snippetHooks->setEditor(std::move(editor));
 }
 
 void TFormMain::connectControls() {
@@ -145,8 +146,6 @@ void TFormMain::TimerStartTimer() {
     FDataDirectory = TDataDirectory::prepare(FPlatform.systemInfo->dataRoot(), FBoxes);
     FSnippetFile = FDataDirectory + QStringLiteral("/PalaveroTB.ini");
     FGroupsFile = FDataDirectory + QStringLiteral("/PalaveroGroups.ini");
-    if (FGroupEditor)
-        FGroupEditor->SetGroupsFile(FGroupsFile);
     groups().setGroupsFile(FGroupsFile);
     groups().RebuildTargetList();
     snippetStore().setSnippetFile(FSnippetFile);
@@ -232,13 +231,16 @@ void TFormMain::Einstellungen2Click() {
 }
 
 void TFormMain::Info1Click() {
-    if (FAbout)
-        FAbout->ShowInfo();
+    if (TFormKVInfo* about = FAbout ? FAbout() : nullptr)
+        about->ShowInfo();
 }
 
 void TFormMain::MenuItemGroupsClick() {
-    if (FGroupEditor)
-        FGroupEditor->MenuItemGroupsClick(groups(), targetList().texts());
+    TFormGroups* editor = FGroupEditor ? FGroupEditor() : nullptr;
+    if (!editor)
+        return;
+    editor->SetGroupsFile(FGroupsFile);
+    editor->MenuItemGroupsClick(groups(), targetList().texts());
 }
 
 void TFormMain::EingegangeneNachrichten1Click() {

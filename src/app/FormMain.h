@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class IMessageBoxes;
@@ -39,10 +40,13 @@ public:
     ~TFormMain() override;
 
     // The dialogs created after the main window (they live for the run).
-    void setDialogs(TFormOptions* options, TFormGroups* groupEditor, TFormKVInfo* about);
+    // The group editor and the about box are asked for when first needed; the
+    // functions build them then (and return the same window afterwards).
+    void setDialogs(TFormOptions* options, std::function<TFormGroups*()> groupEditor,
+                    std::function<TFormKVInfo*()> about);
     // The live snippets, and their editor (created after the main window, with it as parent).
     TSnippetStore& snippetStore();
-    void setSnippetEditor(TFormTextbausteine* editor);
+    void setSnippetEditor(std::function<TFormTextbausteine*()> editor);
 
     // Start-up and exit.
     void TimerStartTimer();
@@ -123,8 +127,8 @@ private:
     TPlatform& FPlatform;
     IMessageBoxes& FBoxes;
     QPointer<TFormOptions> FOptions;
-    QPointer<TFormGroups> FGroupEditor;
-    QPointer<TFormKVInfo> FAbout;
+    std::function<TFormGroups*()> FGroupEditor;
+    std::function<TFormKVInfo*()> FAbout;
     std::unique_ptr<TLiveSettingsRef> FSettings;
 
     // Main-window state.

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/FocusFrameStyle.h"
+#include "app/LazyWindow.h"
 #include "app/FormMain.h"
 #include "app/ModalWindows.h"
 #include "app/WidgetMessageBoxes.h"
@@ -82,20 +83,30 @@ int main(int argc, char** argv) {
             return TCommandLine::kUsageExitCode;
         }
 
-        // The windows, in this order; all live until the program ends.
+        // The main window and the options dialog (its controls hold the live
+        // settings) are built now; the snippet editor, the group editor with its
+        // name prompt and the about box when they are first opened. All live
+        // until the program ends. Every dialog stays above the always-on-top
+        // main window, and so does every box.
         TFormMain formMain(*platform, boxes, commandLine);
         TFormOptions formOptions(*platform->autostart, boxes, platform->systemInfo->executablePath());
-        TFormTextbausteine formTextbausteine(formMain.snippetStore(), boxes, &formMain);
-        TFormGroups formGroups(boxes, platform->systemInfo->systemLocale(), &formMain); // with its name prompt
-        TFormKVInfo formKVInfo(*platform->desktop, &formMain);
-        // Every dialog stays above the always-on-top main window, and so does every box.
         boxes.setParentWindow(&formMain);
         ModalWindows::adopt(formOptions, formMain);
-        ModalWindows::adopt(formTextbausteine, formMain);
-        ModalWindows::adopt(formGroups, formMain);
-        ModalWindows::adopt(formGroups.formNewGroup(), formGroups);
-        formMain.setDialogs(&formOptions, &formGroups, &formKVInfo);
-        formMain.setSnippetEditor(&formTextbausteine);
+        TLazyWindow<TFormTextbausteine> formTextbausteine([&] {
+            auto form = std::make_unique<TFormTextbausteine>(formMain.snippetStore(), boxes, &formMain);
+            ModalWindows::adopt(*form, formMain);
+            return form;
+        });
+        TLazyWindow<TFormGroups> formGroups([&] {
+            auto form = std::make_unique<TFormGroups>(boxes, platform->systemInfo->systemLocale(), &formMain);
+            ModalWindows::adopt(*form, formMain);
+            ModalWindows::adopt(form->formNewGroup(), *form);
+            return form;
+        });
+        TLazyWindow<TFormKVInfo> formKVInfo(
+            [&] { return std::make_unique<TFormKVInfo>(*platform->desktop, &formMain); });
+        formMain.setDialogs(&formOptions, formGroups.provider(), formKVInfo.provider());
+        formMain.setSnippetEditor(formTextbausteine.provider());
 
         QObject::connect(&instance, &TSingleInstance::showRequested, &formMain, &TFormMain::WMShowRequest);
         instance.setMessageHandler([&formMain](const QByteArray& recipient, const QByteArray& text) {

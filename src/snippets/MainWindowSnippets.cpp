@@ -9,19 +9,24 @@ TMainWindowSnippets::TMainWindowSnippets(const TSnippetStore& store, TWindow win
 
 TMainWindowSnippets::~TMainWindowSnippets() = default;
 
-void TMainWindowSnippets::setEditor(TFormTextbausteine* editor) {
-    FEditor = editor;
+void TMainWindowSnippets::setEditor(std::function<TFormTextbausteine*()> editor) {
+    FEditor = std::move(editor);
+}
+
+TFormTextbausteine* TMainWindowSnippets::editor() const {
+    return FEditor ? FEditor() : nullptr;
 }
 
 void TMainWindowSnippets::extbausteine1Click() {
-    if (FEditor)
-        FEditor->exec();
+    if (TFormTextbausteine* form = editor())
+        form->exec();
 }
 
 void TMainWindowSnippets::BitBtnTextbausteineClick() {
-    if (!FEditor)
+    TFormTextbausteine* form = editor();
+    if (!form)
         return;
     FWindow.hide();
-    FEditor->exec();
+    form->exec();
     FWindow.show();
 }

@@ -25,7 +25,8 @@ class TMainWindowSnippets : public QObject {
     TMainWindowSnippets(const TSnippetStore& store, TWindow window, QObject* parent = nullptr);
     ~TMainWindowSnippets() override;
 
-    void setEditor(TFormTextbausteine* editor);
+    // The snippet editor, built by the function when it is first needed.
+    void setEditor(std::function<TFormTextbausteine*()> editor);
 
     // Tray menu "Textbausteine": the snippet editor, modally.
     void extbausteine1Click();
@@ -35,6 +36,7 @@ class TMainWindowSnippets : public QObject {
 
   private:
     TWindow FWindow;
-    QPointer<TFormTextbausteine> FEditor;
+    std::function<TFormTextbausteine*()> FEditor;
+    TFormTextbausteine* editor() const;
     std::unique_ptr<TSnippetExpander> FExpander;
 };

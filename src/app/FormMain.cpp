@@ -1,4 +1,5 @@
 #include "app/FormMain.h"
+#include "settings/SettingsStore.h"
 
 #include "app/DataDirectory.h"
 #include "app/DesignPanel.h"
@@ -66,8 +67,13 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     FComputerName = Ansi::fromUnicode(platform.systemInfo->computerName());
     FUserName = platform.systemInfo->userName();
     FPort = commandLine.udpPort();
-    // The live settings are the options dialog's controls; until it exists the defaults stand in.
-    FSettings = std::make_unique<TLiveSettingsRef>([this]() -> const ILiveSettings* { return FOptions.data(); });
+    // The live settings are the options dialog's controls; until it exists the
+    // settings read at start (or, without a way to build it, the defaults).
+    FSettings = std::make_unique<TLiveSettingsRef>([this]() -> const ILiveSettings* {
+        if (FOptions)
+            return FOptions.data();
+        return FBuildOptions ? &FStartSettings : nullptr;
+    });
 
     setupUi(this, commandLine.fontSize);
     FViews = std::make_unique<TTrayViews>(*this, *this, platform.notifications.get());
@@ -94,6 +100,19 @@ void TFormMain::setDialogs(TFormOptions* options, std::function<TFormGroups*()> 
 
 TSnippetStore& TFormMain::snippetStore() {
     return *FSubsystems->snippets;
+}
+
+void TFormMain::setOptionsBuilder(std::function<TFormOptions*()> build) {
+    FBuildOptions = std::move(build);
+}
+
+TFormOptions* TFormMain::optionsDialog() {
+    if (!FOptions && FBuildOptions) {
+        FOptions = FBuildOptions();
+        if (FOptions)
+            FOptions->setValues(FStartSettings);
+    }
+    return FOptions;
 }
 
 void TFormMain::setSnippetEditor(std::function<TFormTextbausteine*()> editor) {
@@ -141,6 +160,8 @@ void TFormMain::TimerStartTimer() {
         FViews->FormHide();
     if (FOptions)
         FOptions->LoadSettings();
+    else if (FBuildOptions)
+        TSettingsStore().load(FStartSettings);
     presence().AnnouncePresence(true);
     RegisterScreenSaverHotKey();
     FDataDirectory = TDataDirectory::prepare(FPlatform.systemInfo->dataRoot(), FBoxes);
@@ -212,9 +233,10 @@ void TFormMain::TimerTrayTimer() {
 }
 
 void TFormMain::Einstellungen1Click() {
-    if (!FOptions)
+    TFormOptions* options = optionsDialog();
+    if (!options)
         return;
-    if (FOptions->exec() == QDialog::Accepted)
+    if (options->exec() == QDialog::Accepted)
         RegisterScreenSaverHotKey();
 }
 

@@ -4,6 +4,7 @@
 #include "app/FormMainUi.h"
 #include "messages/MessageReceiver.h"
 #include "messages/MessageSender.h"
+#include "settings/LiveSettings.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -44,6 +45,10 @@ public:
     // functions build them then (and return the same window afterwards).
     void setDialogs(TFormOptions* options, std::function<TFormGroups*()> groupEditor,
                     std::function<TFormKVInfo*()> about);
+    // Instead of a dialog made beforehand: the options dialog is built by the
+    // function when it is first opened. Until then the settings read at start
+    // are the live settings; the dialog's controls take them over when it is built.
+    void setOptionsBuilder(std::function<TFormOptions*()> build);
     // The live snippets, and their editor (created after the main window, with it as parent).
     TSnippetStore& snippetStore();
     void setSnippetEditor(std::function<TFormTextbausteine*()> editor);
@@ -127,6 +132,9 @@ private:
     TPlatform& FPlatform;
     IMessageBoxes& FBoxes;
     QPointer<TFormOptions> FOptions;
+    std::function<TFormOptions*()> FBuildOptions;
+    TSettingsValues FStartSettings; // the live settings while the dialog is not built
+    TFormOptions* optionsDialog();
     std::function<TFormGroups*()> FGroupEditor;
     std::function<TFormKVInfo*()> FAbout;
     std::unique_ptr<TLiveSettingsRef> FSettings;

@@ -83,15 +83,18 @@ int main(int argc, char** argv) {
             return TCommandLine::kUsageExitCode;
         }
 
-        // The main window and the options dialog (its controls hold the live
-        // settings) are built now; the snippet editor, the group editor with its
-        // name prompt and the about box when they are first opened. All live
-        // until the program ends. Every dialog stays above the always-on-top
-        // main window, and so does every box.
+        // The main window is built now; the options dialog, the snippet editor,
+        // the group editor with its name prompt and the about box when they are
+        // first opened. All live until the program ends. Every dialog stays
+        // above the always-on-top main window, and so does every box.
         TFormMain formMain(*platform, boxes, commandLine);
-        TFormOptions formOptions(*platform->autostart, boxes, platform->systemInfo->executablePath());
         boxes.setParentWindow(&formMain);
-        ModalWindows::adopt(formOptions, formMain);
+        TLazyWindow<TFormOptions> formOptions([&] {
+            auto form = std::make_unique<TFormOptions>(*platform->autostart, boxes,
+                                                       platform->systemInfo->executablePath());
+            ModalWindows::adopt(*form, formMain);
+            return form;
+        });
         TLazyWindow<TFormTextbausteine> formTextbausteine([&] {
             auto form = std::make_unique<TFormTextbausteine>(formMain.snippetStore(), boxes, &formMain);
             ModalWindows::adopt(*form, formMain);
@@ -105,7 +108,8 @@ int main(int argc, char** argv) {
         });
         TLazyWindow<TFormKVInfo> formKVInfo(
             [&] { return std::make_unique<TFormKVInfo>(*platform->desktop, &formMain); });
-        formMain.setDialogs(&formOptions, formGroups.provider(), formKVInfo.provider());
+        formMain.setDialogs(nullptr, formGroups.provider(), formKVInfo.provider());
+        formMain.setOptionsBuilder(formOptions.provider());
         formMain.setSnippetEditor(formTextbausteine.provider());
 
         QObject::connect(&instance, &TSingleInstance::showRequested, &formMain, &TFormMain::WMShowRequest);

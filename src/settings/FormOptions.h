@@ -15,9 +15,9 @@ class QLineEdit;
 class QPushButton;
 class THotKeyEdit;
 
-// The options dialog "Einstellungen". Created once at start and kept for the
-// whole run: its controls are the live settings that the rest of the program
-// reads. Only OK writes them out; Cancel keeps what was changed in force for
+// The options dialog "Einstellungen". Built when first opened and kept for the
+// rest of the run: from then on its controls are the live settings that the
+// rest of the program reads. Only OK writes them out; Cancel keeps what was changed in force for
 // this run without writing it.
 class TFormOptions : public QDialog, public ILiveSettings {
     Q_OBJECT
@@ -32,6 +32,8 @@ class TFormOptions : public QDialog, public ILiveSettings {
     // Fills the six controls from the settings file (a failure stops silently;
     // controls not reached keep their contents) and CheckBoxRun from the autostart entry.
     void LoadSettings();
+    // Puts the values into the six controls (the settings read before the dialog was built).
+    void setValues(const TSettingsValues& values) { applyValues(values); }
     // Writes the six controls to the settings file; a failure is silent.
     void SaveSettings();
     // Refreshes CheckBoxRun from the autostart entry; runs each time the dialog is shown.

@@ -15,6 +15,7 @@
 #include "platform/Platform.h"
 #include "settings/FormOptions.h"
 #include "settings/HotKeyEdit.h"
+#include "settings/SettingsStore.h"
 #include "snippets/SnippetStore.h"
 
 #include <QAbstractButton>
@@ -28,6 +29,7 @@
 #include <QDir>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHash>
 #include <QImage>
 #include <QLabel>
@@ -36,6 +38,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QSplitter>
 #include <QStyle>
@@ -184,6 +187,7 @@ private Q_SLOTS:
     void recipientCompletionLeavesDeletingAlone();
     void recipientBoxReadsNoRowsOnInsert();
     void screenSaverHotKeyFollowsTheOptionsDialog();
+    void optionsDialogBuiltWhenFirstOpened();
     void versionLineReadable();
     void focusedButtonShowsFrame_data();
     void focusedButtonShowsFrame();
@@ -661,6 +665,49 @@ void TestFormMain::recipientBoxReadsNoRowsOnInsert() {
     typeInto(box, QStringLiteral("new-9"));
     QCOMPARE(box.currentText(), QStringLiteral("new-9"));
     QCOMPARE(box.currentCompletion(), QStringLiteral("NEW-9"));
+}
+
+// The options dialog is built the first time it is opened; until then the
+// settings read at start are in force, and the dialog's controls take them over.
+void TestFormMain::optionsDialogBuiltWhenFirstOpened() {
+    const QString settingsFile = TSettingsStore::defaultFilePath();
+    QVERIFY(QDir().mkpath(QFileInfo(settingsFile).path()));
+    {
+        QFile file(settingsFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Settings]\nSound=0\nSaveHistory=2\nUseScreenSaverShortcut=1\nScreenSaverShortcutKey=49235\n");
+    }
+    Fixture f;
+    std::unique_ptr<TFormOptions> options;
+    int built = 0;
+    bool shownAsRead = false;
+    f.form->setOptionsBuilder([&] {
+        ++built;
+        options = std::make_unique<TFormOptions>(*f.platform.autostart, f.boxes, QStringLiteral("/opt/palavero/palavero"));
+        return options.get();
+    });
+    auto& hotKey = static_cast<TFakeGlobalHotKey&>(*f.platform.globalHotKey);
+    f.startUp();
+    QCOMPARE(built, 0);
+    QCOMPARE(hotKey.registered.size(), 1);
+    QCOMPARE(int(hotKey.registered.first().virtualKey), 0x53);
+
+    // The first opening builds it with what was read; Cancel keeps a change in force.
+    QTimer::singleShot(0, [&] {
+        QTRY_VERIFY(options && options->isVisible());
+        shownAsRead = !options->CheckBoxBeep->isChecked() && options->CheckBoxHistory->isChecked() &&
+                      options->CheckBoxScreensaver->isChecked() && options->HotKeyScreensaver->shortcutCode() == 49235;
+        options->CheckBoxBeep->setChecked(true);
+        options->BitBtn1->click();
+    });
+    f.form->Einstellungen1Click();
+    QCOMPARE(built, 1);
+    QVERIFY(shownAsRead);
+    QVERIFY(options->beepEnabled());
+    answerWhenShown(*options, [&] { options->BitBtn1->click(); });
+    f.form->Einstellungen1Click();
+    QCOMPARE(built, 1);
+    QFile::remove(settingsFile);
 }
 
 void TestFormMain::screenSaverHotKeyFollowsTheOptionsDialog() {

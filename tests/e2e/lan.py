@@ -340,7 +340,7 @@ class Xdg:
 class Instance:
     """One palavero process in a test host; stderr is collected line by line."""
 
-    def __init__(self, host, args, xdg, env, hostname, stdout=False):
+    def __init__(self, host, args, xdg, env, hostname, stdout=False, wrapper=()):
         self.host = host
         self.args = list(args)
         self.xdg = xdg
@@ -348,7 +348,7 @@ class Instance:
         self.lines = []
         self.out_lines = []  # standard output, when asked for (bytes, one per line)
         self._cond = threading.Condition()
-        cmd = host.exec_prefix(hostname) + [palavero_bin()] + self.args
+        cmd = host.exec_prefix(hostname) + list(wrapper) + [palavero_bin()] + self.args
         self.proc = subprocess.Popen(cmd, env=env, stdin=subprocess.DEVNULL,
                                      stdout=subprocess.PIPE if stdout else subprocess.DEVNULL,
                                      stderr=subprocess.PIPE)
@@ -573,14 +573,15 @@ class Lan:
         })
         return env
 
-    def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False):
+    def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False, wrapper=()):
         """Starts palavero in host; returns the Instance. xdg=None gives fresh folders;
-        stdout=True collects its standard output (Instance.out_lines)."""
+        stdout=True collects its standard output (Instance.out_lines); wrapper is a
+        command that runs the program (e.g. setpriv, to run it as another user)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout)
+        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout, wrapper)
         self.instances.append(inst)
         return inst
 

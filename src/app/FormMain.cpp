@@ -439,6 +439,10 @@ void TFormMain::appendPaneText(const QByteArray& added) {
     RichEditMsg->revealFrom(start);
 }
 
+bool TFormMain::replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) {
+    return RichEditMsg->replaceAnsiHead(oldHead, newHead);
+}
+
 void TFormMain::showMessageView() {
     FViews->showMessageView();
 }

@@ -89,6 +89,7 @@ public:
     // IReceiveView
     void setPaneText(const QByteArray& all) override;
     void appendPaneText(const QByteArray& added) override;
+    bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) override;
     void showMessageView() override;
     bool showBalloon(const QString& title, const QString& firstLine) override;
 

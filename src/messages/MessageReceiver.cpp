@@ -35,11 +35,12 @@ QByteArray TMessageReceiver::OlderDroppedLine() {
     return QByteArrayLiteral("(\xc4ltere Nachrichten wurden ausgeblendet.)");
 }
 
-bool TMessageReceiver::dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary) {
+qsizetype TMessageReceiver::dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary,
+                                       QByteArray* dropped) {
     const QByteArray marker = OlderDroppedLine() + kCrLf;
     const qsizetype room = keep - marker.size();
     if (text.size() <= keep || room <= 0)
-        return false;
+        return 0;
     const qsizetype cut = text.size() - room;
     qsizetype from = text.indexOf(boundary, cut);
     if (from < 0) {
@@ -47,20 +48,22 @@ bool TMessageReceiver::dropOldest(QByteArray& text, qsizetype keep, const QByteA
         from = text.indexOf('\n', cut);
         from = from < 0 ? cut : from + 1;
     }
+    if (dropped)
+        *dropped = text.left(from);
     text = marker + text.mid(from);
-    return true;
+    return from;
 }
 
 void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender) {
     const qsizetype pendingBefore = FState.FPendingText.size();
-    bool paneMustBeSet = false;
     QByteArray text = payload;
 
     if (payload.startsWith(kPartMarker)) {
         text = payload.mid(kPartMarker.size(), kMaxPartLength);
         FState.FPendingText += text;
         FState.FReceivedText += text;
-        paneMustBeSet = keepBounded();
+        notePaneStep(pendingBefore);
+        keepBounded();
         FLog.QueueForLog(TMessageLog::ContinuationEntry(text));
     } else {
         if (FSettings.beepEnabled())
@@ -71,29 +74,42 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
         FState.FPendingText += TMessageLog::MessageBlock(sender, timestamp, payload);
         const QByteArray entry = TMessageLog::ReceivedEntry(sender, timestamp, payload);
         FState.FReceivedText += entry;
-        paneMustBeSet = keepBounded();
+        notePaneStep(pendingBefore);
+        keepBounded();
         FLog.QueueForLog(entry);
         FView.setRecipientText(sender);
     }
 
-    notePaneStep(pendingBefore, paneMustBeSet);
+    FPendingAfter = FState.FPendingText.size();
     FBalloonTitle = QStringLiteral("Palavero von ") + Ansi::toUnicode(sender);
     FBalloonLine = FirstLine(text);
     FFlushTimer.start();
 }
 
-void TMessageReceiver::notePaneStep(qsizetype pendingBefore, bool paneMustBeSet) {
+void TMessageReceiver::notePaneStep(qsizetype pendingBefore) {
     if (!FGathered) {
         FGathered = true;
         FPaneFrom = pendingBefore;
+        FPaneHeadOld.clear();
         if (FPaneShownSize != pendingBefore)
             FPaneShownSize = -1;
     } else if (pendingBefore != FPendingAfter) {
         FPaneShownSize = -1; // the pending text was changed in between
     }
-    if (paneMustBeSet)
-        FPaneShownSize = -1;
-    FPendingAfter = FState.FPendingText.size();
+}
+
+void TMessageReceiver::notePaneHeadDropped(const QByteArray& dropped) {
+    const qsizetype marker = OlderDroppedLine().size() + kCrLf.size();
+    // After an earlier drop in this turn the text begins with the marker line,
+    // which stands for FPaneHeadOld already.
+    const qsizetype known = FPaneHeadOld.isEmpty() ? 0 : marker;
+    if (FPaneShownSize < 0 || dropped.size() > FPaneFrom || dropped.size() < known) {
+        FPaneShownSize = -1; // what is dropped was not shown yet: the pane is set anew
+        return;
+    }
+    FPaneHeadOld += dropped.mid(known);
+    FPaneFrom += marker - dropped.size();
+    FPaneShownSize = FPaneFrom;
 }
 
 void TMessageReceiver::flush() {
@@ -113,20 +129,21 @@ void TMessageReceiver::flush() {
     FLog.FlushLog();
 }
 
-bool TMessageReceiver::keepBounded() {
+void TMessageReceiver::keepBounded() {
     // In both texts every message but the first begins with its separator line.
     const QByteArray boundary = TMessageLog::SeparatorLine() + kCrLf + "Nachricht von ";
-    bool pendingCut = false;
-    if (FState.FPendingText.size() > kMaxKeptText)
-        pendingCut = dropOldest(FState.FPendingText, kKeptAfterCut, boundary);
+    QByteArray dropped;
+    if (FState.FPendingText.size() > kMaxKeptText && dropOldest(FState.FPendingText, kKeptAfterCut, boundary, &dropped))
+        notePaneHeadDropped(dropped);
     if (FState.FReceivedText.size() > kMaxKeptText)
         dropOldest(FState.FReceivedText, kKeptAfterCut, boundary);
-    return pendingCut;
 }
 
 void TMessageReceiver::updatePane() {
     const QByteArray& pending = FState.FPendingText;
-    if (FPaneShownSize >= 0 && FPaneShownSize == FPaneFrom && pending.size() >= FPaneFrom) {
+    const QByteArray headOld = std::exchange(FPaneHeadOld, {});
+    const bool inStep = FPaneShownSize >= 0 && FPaneShownSize == FPaneFrom && pending.size() >= FPaneFrom;
+    if (inStep && (headOld.isEmpty() || FView.replacePaneHead(headOld, OlderDroppedLine() + kCrLf))) {
         if (pending.size() > FPaneFrom)
             FView.appendPaneText(pending.mid(FPaneFrom));
     } else {
@@ -153,6 +170,7 @@ void TMessageReceiver::PlayArrivalSignal() {
 
 void TMessageReceiver::paneChanged() {
     FPaneShownSize = -1;
+    FPaneHeadOld.clear();
     // The pane now shows what its caller chose (or the window was put away):
     // gathered messages still get their notice, the log entries stay gathered.
     if (FGathered) {
@@ -162,6 +180,7 @@ void TMessageReceiver::paneChanged() {
 }
 
 void TMessageReceiver::paneShowsPending() {
+    FPaneHeadOld.clear();
     FPaneShownSize = FState.FPendingText.size();
     FPaneFrom = FPaneShownSize;
     FPendingAfter = FPaneShownSize;

@@ -17,6 +17,14 @@ class IReceiveView {
     virtual void setPaneText(const QByteArray& all) = 0; // replace the pane's whole text
     virtual void
     appendPaneText(const QByteArray& added) = 0;       // the pane already shows the text before `added`
+    // The pane's text begins with `oldHead`: put `newHead` in its place, at a
+    // cost in proportion to the heads. False when the pane cannot; the receiver
+    // then sets the whole text.
+    virtual bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) {
+        Q_UNUSED(oldHead);
+        Q_UNUSED(newHead);
+        return false;
+    }
     virtual void showMessageView() = 0;                // shown without activation, PanelMsg visible
     // The arrival notice: the title "Palavero von " + sender and the message's
     // first line. False when it could not be shown (no notification service and
@@ -39,8 +47,10 @@ class TMessageReceiver {
     // Drops the oldest whole messages of `text` down to at most `keep` bytes,
     // each message beginning with `boundary`; puts OlderDroppedLine() and CR LF
     // before what is kept. With no message beginning in the newest `keep` bytes,
-    // the newest bytes from a line start are kept. False when nothing was dropped.
-    static bool dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary);
+    // the newest bytes from a line start are kept. Returns how many bytes of the
+    // old text were dropped (those put in `dropped` when given), 0 when none.
+    static qsizetype dropOldest(QByteArray& text, qsizetype keep, const QByteArray& boundary,
+                                QByteArray* dropped = nullptr);
 
     TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
                      TMessageState& state);
@@ -63,11 +73,12 @@ class TMessageReceiver {
     void paneShowsPending();
 
   private:
-    void notePaneStep(qsizetype pendingBefore, bool paneMustBeSet);
+    void notePaneStep(qsizetype pendingBefore);
+    // The pending text lost its first `dropped.size()` bytes to the marker line.
+    void notePaneHeadDropped(const QByteArray& dropped);
     void updatePane();
-    // Drops the oldest messages of the pending and the received text beyond
-    // the bound; true when the pending text lost its beginning.
-    bool keepBounded();
+    // Drops the oldest messages of the pending and the received text beyond the bound.
+    void keepBounded();
 
     IReceiveView& FView;
     const ILiveSettings& FSettings;
@@ -84,6 +95,9 @@ class TMessageReceiver {
     bool FGathered = false;
     qsizetype FPaneFrom = 0;
     qsizetype FPendingAfter = 0;
+    // Dropped from the pending text since the last flush while the pane was in
+    // step: the pane's text begins with FPaneHeadOld, which becomes the marker line.
+    QByteArray FPaneHeadOld;
     QString FBalloonTitle;
     QString FBalloonLine;
     QTimer FFlushTimer;

@@ -32,6 +32,10 @@ QString TRichEditURL::normalized(const QByteArray& ansi) {
         text.remove(0, 1); // the CR before it already ended the line
     if (!ansi.isEmpty())
         FEndsWithCR = ansi.endsWith('\r');
+    return lineBreaksNormalized(std::move(text));
+}
+
+QString TRichEditURL::lineBreaksNormalized(QString text) {
     text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
@@ -61,6 +65,38 @@ void TRichEditURL::appendAnsiText(const QByteArray& added) {
     while (!FLinks.isEmpty() && FLinks.constLast().start >= from)
         FLinks.removeLast();
     renderFrom(from);
+}
+
+bool TRichEditURL::replaceAnsiHead(const QByteArray& oldHead, const QByteArray& newHead) {
+    const QString oldText = lineBreaksNormalized(Ansi::toUnicode(oldHead));
+    const QString newText = lineBreaksNormalized(Ansi::toUnicode(newHead));
+    const auto wholeLines = [](const QString& text) { return text.endsWith(QLatin1Char('\n')); };
+    if (!wholeLines(oldText) || !wholeLines(newText) || !FShown.startsWith(oldText) ||
+        !LinkFinder::find(newText).isEmpty())
+        return false;
+
+    const qsizetype removed = oldText.size();
+    const qsizetype shift = newText.size() - removed;
+    QTextCursor cursor(document());
+    cursor.beginEditBlock();
+    cursor.setPosition(int(documentPosition(removed)), QTextCursor::KeepAnchor);
+    cursor.insertText(newText, QTextCharFormat());
+    cursor.endEditBlock();
+
+    // No break or link crosses the end of a line.
+    FShown.replace(0, removed, newText);
+    const auto firstBreak = std::lower_bound(FBreaks.begin(), FBreaks.end(), removed);
+    FBreaks.erase(FBreaks.begin(), firstBreak);
+    for (qsizetype& b : FBreaks)
+        b += shift;
+    const auto firstLink = std::lower_bound(FLinks.begin(), FLinks.end(), removed,
+                                            [](const LinkFinder::TLink& l, qsizetype p) { return l.start < p; });
+    FLinks.erase(FLinks.begin(), firstLink);
+    for (LinkFinder::TLink& l : FLinks)
+        l.start += shift;
+    if (FRevealFrom >= 0)
+        FRevealFrom = std::max<qsizetype>(0, FRevealFrom + shift);
+    return true;
 }
 
 void TRichEditURL::revealFrom(qsizetype position) {

@@ -25,6 +25,11 @@ class TRichEditURL : public QTextBrowser {
     void setAnsiText(const QByteArray& text);
     // Adds text at the end; costs in proportion to the added text.
     void appendAnsiText(const QByteArray& added);
+    // Replaces the beginning `oldHead` of the text by `newHead`, both whole
+    // lines without links; costs in proportion to the heads and the number of
+    // links and breaks. False, with nothing changed, when the text does not
+    // begin with `oldHead` or a head is not such lines.
+    bool replaceAnsiHead(const QByteArray& oldHead, const QByteArray& newHead);
     // Scrolls so that the line at `position` of the shown text (the start of a
     // new message) is in view, as high up as the text allows; again once the
     // pane has been laid out, when it is only being shown.
@@ -56,6 +61,7 @@ class TRichEditURL : public QTextBrowser {
 
   private:
     QString normalized(const QByteArray& ansi);
+    static QString lineBreaksNormalized(QString text);
     void renderFrom(qsizetype from);
     int linkAt(qsizetype position) const;
     void scrollToReveal();

@@ -54,6 +54,7 @@ class TRecordingView : public ISendView, public IReceiveView {
     QStringList events;
     QList<QByteArray> appended; // every appendPaneText call
     int paneSets = 0;
+    int headsReplaced = 0;
     int messageViews = 0;
     bool trayExists = true;
     QStringList balloons;
@@ -83,6 +84,13 @@ class TRecordingView : public ISendView, public IReceiveView {
         pane += added;
         appended << added;
     }
+    bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) override {
+        if (!pane.startsWith(oldHead))
+            return false;
+        pane = newHead + pane.mid(oldHead.size());
+        ++headsReplaced;
+        return true;
+    }
     void showMessageView() override { ++messageViews; }
     bool showBalloon(const QString& title, const QString& firstLine) override {
         if (!trayExists)
@@ -104,6 +112,9 @@ class TPaneView : public TRecordingView {
     void appendPaneText(const QByteArray& added) override {
         TRecordingView::appendPaneText(added);
         widget->appendAnsiText(added);
+    }
+    bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) override {
+        return widget->replaceAnsiHead(oldHead, newHead) && TRecordingView::replacePaneHead(oldHead, newHead);
     }
 };
 
@@ -253,6 +264,8 @@ class TestMessages : public QObject {
     void paneAppendAcrossSeam_data();
     void paneAppendAcrossSeam();
     void paneLongLine();
+    void paneHeadReplaced_data();
+    void paneHeadReplaced();
     void paneClick();
 };
 
@@ -1084,6 +1097,7 @@ void TestMessages::receiveGathersPerTurn() {
 
 // A stream of messages keeps the pending and the received text bounded: the
 // oldest whole messages go, a marker line says so, the log keeps everything.
+// The pane only loses its oldest lines; it is not filled anew.
 void TestMessages::receivedTextIsBounded() {
     auto paneView = std::make_unique<TPaneView>();
     TRichEditURL pane;
@@ -1119,6 +1133,8 @@ void TestMessages::receivedTextIsBounded() {
     QVERIFY(rig.state.FReceivedText.endsWith(payload(count - 1) + "\r\n"));
     // The pane shows the bounded pending text.
     QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
+    QCOMPARE(rig.view->paneSets, 1);
+    QVERIFY(rig.view->headsReplaced >= 2);
     // The log has every message.
     QFile log(rig.log.LogFilePath());
     QVERIFY(log.open(QIODevice::ReadOnly));
@@ -1135,6 +1151,7 @@ void TestMessages::receivedTextIsBounded() {
     QVERIFY(rig.state.FPendingText.size() <= TMessageReceiver::kMaxKeptText);
     QVERIFY(rig.state.FPendingText.startsWith(marker + "xxx"));
     QCOMPARE(pane.shownText(), paneTextOf(rig.state.FPendingText));
+    QCOMPARE(rig.view->paneSets, 2);
 }
 
 void TestMessages::receiveIntoRealPane() {
@@ -1304,6 +1321,58 @@ void TestMessages::paneLongLine() {
     pane.selectAll();
     pane.copy();
     QCOMPARE(QGuiApplication::clipboard()->text(), shown);
+}
+
+void TestMessages::paneHeadReplaced_data() {
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArray>("oldHead");
+    QTest::addColumn<QByteArray>("newHead");
+    QTest::addColumn<bool>("replaced");
+    const QByteArray head = "siehe www.alt.example/a\r\n" + QByteArray(1500, 'x') + " y\r\n";
+    const QByteArray tail = "Rest mit http://neu.example/b und " + QByteArray(2500, 'z') + " www.ende.example\r\nletzte";
+    const QByteArray marker = TMessageReceiver::OlderDroppedLine() + "\r\n";
+    QTest::newRow("links and breaks in both parts") << head + tail << head << marker << true;
+    QTest::newRow("everything but the last line") << head + tail << head + tail.left(tail.indexOf('\n') + 1) << marker
+                                                  << true;
+    QTest::newRow("lone CR line ends") << QByteArray("eins\rzwei\rdrei") << QByteArray("eins\r") << marker << true;
+    QTest::newRow("not the beginning") << head + tail << QByteArray("siehe www.anders/a\r\n") << marker << false;
+    QTest::newRow("head ends inside a line") << head + tail << head.left(10) << marker << false;
+    QTest::newRow("new head without line end") << head + tail << head << QByteArray("Marke") << false;
+    QTest::newRow("new head with a link") << head + tail << head << QByteArray("www.x.example\r\n") << false;
+}
+
+// Dropping the oldest lines of the pane leaves it as if the rest had been set
+// anew: the same text, links and breaks.
+void TestMessages::paneHeadReplaced() {
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArray, oldHead);
+    QFETCH(QByteArray, newHead);
+    QFETCH(bool, replaced);
+    TRichEditURL pane;
+    pane.setAnsiText(text.left(text.size() / 2));
+    pane.appendAnsiText(text.mid(text.size() / 2));
+    const QString before = pane.toPlainText();
+    QCOMPARE(pane.replaceAnsiHead(oldHead, newHead), replaced);
+    if (!replaced) {
+        QCOMPARE(pane.toPlainText(), before);
+        return;
+    }
+    TRichEditURL whole;
+    whole.setAnsiText(newHead + text.mid(oldHead.size()));
+    QCOMPARE(pane.shownText(), whole.shownText());
+    QCOMPARE(pane.links(), whole.links());
+    QCOMPARE(pane.softBreaks(), whole.softBreaks());
+    // Each paragraph with its runs of text and their link targets.
+    auto runs = [](const QTextDocument* document) {
+        QStringList result;
+        for (QTextBlock b = document->begin(); b.isValid(); b = b.next()) {
+            result << QStringLiteral("|");
+            for (auto it = b.begin(); !it.atEnd(); ++it)
+                result << it.fragment().text() + QStringLiteral(" -> ") + it.fragment().charFormat().anchorHref();
+        }
+        return result;
+    };
+    QCOMPARE(runs(pane.document()), runs(whole.document()));
 }
 
 void TestMessages::paneClick() {

@@ -90,7 +90,10 @@ struct TReceiveRig {
     TRichEditURL pane;
     TBenchView view{pane};
     TMessageReceiver receiver{view, settings, sound, log, state};
-    TReceiveRig() { pane.resize(600, 400); }
+    TReceiveRig() {
+        pane.resize(600, 400);
+        receiver.setFlushGap(0); // a flush per turn
+    }
 };
 
 // `perTurn` messages arrive in each event-loop turn (a drained receive queue).

@@ -18,7 +18,18 @@ QString text(const QDateTime& when, const QLocale& locale) {
 }
 
 QByteArray nowAnsi() {
-    return Ansi::fromUnicode(text(QDateTime::currentDateTime()));
+    // Formatting costs more than a short message's layout: done once a second.
+    thread_local qint64 second = -1;
+    thread_local QLocale locale;
+    thread_local QByteArray formatted;
+    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 at = now.toSecsSinceEpoch();
+    if (at != second || locale != QLocale()) {
+        locale = QLocale();
+        formatted = Ansi::fromUnicode(text(now, locale));
+        second = at;
+    }
+    return formatted;
 }
 
 } // namespace Timestamp

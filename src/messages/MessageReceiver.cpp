@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -27,7 +28,6 @@ TMessageReceiver::TMessageReceiver(IReceiveView& view, const ILiveSettings& sett
                                    TMessageLog& log, TMessageState& state)
     : FView(view), FSettings(settings), FSound(sound), FLog(log), FState(state) {
     FFlushTimer.setSingleShot(true);
-    FFlushTimer.setInterval(0);
     QObject::connect(&FFlushTimer, &QTimer::timeout, &FFlushTimer, [this] { flush(); });
 }
 
@@ -83,7 +83,10 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
     FPendingAfter = FState.FPendingText.size();
     FBalloonTitle = QStringLiteral("Palavero von ") + Ansi::toUnicode(sender);
     FBalloonLine = FirstLine(text);
-    FFlushTimer.start();
+    if (!FFlushTimer.isActive()) {
+        const qint64 since = FSinceFlush.isValid() ? FSinceFlush.elapsed() : FFlushGapMs;
+        FFlushTimer.start(int(std::max<qint64>(0, FFlushGapMs - since)));
+    }
 }
 
 void TMessageReceiver::notePaneStep(qsizetype pendingBefore) {
@@ -127,6 +130,7 @@ void TMessageReceiver::flush() {
     // A failed log write opens a box whose modal loop may handle further
     // datagrams; they are gathered and flushed anew inside it.
     FLog.FlushLog();
+    FSinceFlush.start();
 }
 
 void TMessageReceiver::keepBounded() {

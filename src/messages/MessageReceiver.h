@@ -6,6 +6,7 @@
 #include "settings/LiveSettings.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTimer>
 
@@ -55,14 +56,20 @@ class TMessageReceiver {
     TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
                      TMessageState& state);
 
+    // The shortest time between two flushes: under a flood of messages the pane
+    // is laid out, the window shown and the log appended to this often at most.
+    static constexpr int kFlushGapMs = 25;
+
     // A whole message, or a continuation ("KVPALAVEROPART" + up to 300 characters)
     // of the message shown last. Reports nothing. The texts, the recipient and
     // the arrival signal are done at once; the pane, the window, the notice and
-    // the log entry are gathered and done once per event-loop turn (flush()).
+    // the log entry are gathered and done in the next event-loop turn (flush()),
+    // or once the flush gap since the last flush has passed.
     void ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender);
     // Shows and logs what was gathered: the pane updated once, the window shown,
     // the notice for the newest message, the entries in one append.
     void flush();
+    void setFlushGap(int milliseconds) { FFlushGapMs = milliseconds; }
     // Three short tones when "Ton" is on, then the sound file when "Sound" is on too.
     void PlayArrivalSignal();
 
@@ -101,4 +108,6 @@ class TMessageReceiver {
     QString FBalloonTitle;
     QString FBalloonLine;
     QTimer FFlushTimer;
+    QElapsedTimer FSinceFlush;
+    int FFlushGapMs = kFlushGapMs;
 };

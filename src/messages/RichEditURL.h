@@ -56,10 +56,12 @@ class TRichEditURL : public QTextBrowser {
     void mousePressEvent(QMouseEvent* event) override;
     // Enter is the pane's own: read-only, it does nothing with it.
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     // What is copied is the shown text of the selection, without the pane's breaks.
     QMimeData* createMimeDataFromSelection() const override;
 
   private:
+    void useUnshapedFont();
     QString normalized(const QByteArray& ansi);
     static QString lineBreaksNormalized(QString text);
     void renderFrom(qsizetype from);

@@ -182,6 +182,7 @@ struct TRig {
         };
         sender = std::make_unique<TMessageSender>(*view, services, log, boxes, state);
         receiver = std::make_unique<TMessageReceiver>(*view, settings, sound, log, state);
+        receiver->setFlushGap(0); // each turn's messages are shown in that turn
     }
 
     QByteArray logBytes() const { return readFile(log.LogFilePath()); }
@@ -254,6 +255,7 @@ class TestMessages : public QObject {
     void paneUpdates();
     void receiveWhileLogBoxOpen();
     void receiveGathersPerTurn();
+    void receiveFloodFlushesOncePerGap();
     void receiveIntoRealPane();
     void receivedTextIsBounded();
 
@@ -1098,6 +1100,29 @@ void TestMessages::receiveGathersPerTurn() {
 // A stream of messages keeps the pending and the received text bounded: the
 // oldest whole messages go, a marker line says so, the log keeps everything.
 // The pane only loses its oldest lines; it is not filled anew.
+// Messages that come faster than the flush gap are shown and logged together
+// once it has passed; the first after a quiet time at once.
+void TestMessages::receiveFloodFlushesOncePerGap() {
+    TRig rig;
+    rig.receiver->setFlushGap(1000);
+    rig.receive("Erste", "PC1");
+    QCOMPARE(rig.view->messageViews, 1);
+    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
+
+    rig.receive("Zweite", "PC2");
+    rig.receive("Dritte", "PC3");
+    QCOMPARE(rig.view->messageViews, 1);
+    QVERIFY(!rig.view->pane.contains("Zweite"));
+    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
+
+    QTRY_COMPARE_WITH_TIMEOUT(rig.view->messageViews, 2, 5000);
+    QCOMPARE(rig.view->pane, rig.state.FPendingText);
+    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
+                                 TMessageLog::ReceivedEntry("PC2", kStamp, "Zweite") +
+                                 TMessageLog::ReceivedEntry("PC3", kStamp, "Dritte"));
+    QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC3"));
+}
+
 void TestMessages::receivedTextIsBounded() {
     auto paneView = std::make_unique<TPaneView>();
     TRichEditURL pane;

@@ -5,6 +5,7 @@
 #include "net/HostName.h"
 
 #include "net/NetLog.h"
+#include "platform/FreedMemory.h"
 
 #include <QCoreApplication>
 #include <QHostInfo>
@@ -22,6 +23,8 @@ const QString kLimitedBroadcast = QStringLiteral("255.255.255.255");
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 // How long the local address list of the own-datagram filter is reused.
 constexpr qint64 kLocalAddressAgeMs = 1000;
+// A receive backlog after which freed memory is given back to the system.
+constexpr qsizetype kReleaseAfterBacklog = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -218,8 +221,13 @@ void TUdpEndpoint::drain() {
         if (FReadHandler)
             MyIdUDPServer1UDPRead(next.bytes, next.sender);
     }
-    if (outermost)
+    if (outermost) {
         FModalPoll.stop();
+        // A backlog of many megabytes was allocated by the readers' threads,
+        // whose arenas would keep it.
+        if (FQueue.takePeakBytes() >= kReleaseAfterBacklog)
+            ReleaseFreedMemory();
+    }
     reportDropped();
 }
 

@@ -2,6 +2,9 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 qsizetype cost(const TReceivedDatagram& datagram) {
     return datagram.bytes.size() + TDatagramQueue::kOverhead;
@@ -31,6 +34,7 @@ void TDatagramQueue::append(std::vector<TReceivedDatagram>& batch) {
             else
                 FItems.push_back(std::move(datagram));
         }
+        FPeakBytes = std::max(FPeakBytes, FBytes);
         if (!FAnnounced && !(FItems.empty() && FUrgent.empty()))
             announce = FAnnounced = true;
     }
@@ -50,6 +54,11 @@ bool TDatagramQueue::take(TReceivedDatagram& out) {
     items.pop_front();
     FBytes -= cost(out);
     return true;
+}
+
+qsizetype TDatagramQueue::takePeakBytes() {
+    QMutexLocker lock(&FMutex);
+    return std::exchange(FPeakBytes, FBytes);
 }
 
 void TDatagramQueue::clear() {

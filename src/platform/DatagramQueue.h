@@ -45,6 +45,8 @@ class TDatagramQueue : public QObject {
     qsizetype limit() const { return FLimit; }
     // Datagrams dropped because the queue was full, since it was made.
     quint64 dropped() const;
+    // The most bytes queued at once since the last call.
+    qsizetype takePeakBytes();
 
   Q_SIGNALS:
     // Emitted (from the appending thread) when datagrams wait and the consumer
@@ -58,6 +60,7 @@ class TDatagramQueue : public QObject {
     std::deque<TReceivedDatagram> FUrgent;
     TUrgency FIsUrgent = nullptr;
     qsizetype FBytes = 0;
+    qsizetype FPeakBytes = 0;
     quint64 FDropped = 0;
     bool FAnnounced = false;
 };

@@ -9,7 +9,10 @@
 //     TTargetList, on the Qt event loop, or
 //   - a bare loop of recvfrom() calls on a plain POSIX socket.
 // Sending is not timed, so the figures compare the receiving work alone.
+// --smoke: 300 senders in chunks of 50, one round; checks only that every
+// datagram was handled and every sender listed (for the test run).
 
+#include "BenchSmoke.h"
 #include "net/DatagramHandler.h"
 #include "net/Presence.h"
 #include "net/TargetList.h"
@@ -69,24 +72,28 @@ private:
 struct TRate {
     double wall = 0; // datagrams per second of wall time
     double cpu = 0;  // datagrams per second of CPU time
+    bool complete = false; // every datagram handled
 };
 
 TRate rate(int datagrams, const TTimes& t) {
-    return {datagrams * 1e9 / double(std::max<qint64>(t.wallNs, 1)), datagrams * 1e9 / double(std::max<qint64>(t.cpuNs, 1))};
+    return {datagrams * 1e9 / double(std::max<qint64>(t.wallNs, 1)), datagrams * 1e9 / double(std::max<qint64>(t.cpuNs, 1)),
+            false};
 }
 
 class TSilentBoxes : public IMessageBoxes {
 public:
+    int shown = 0;
     void show(const QString& text, Icon, const QString&) override {
+        ++shown;
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     }
     bool ask(const QString&, const QString&, Icon) override { return false; }
 };
 
-std::vector<QByteArray> makeDatagrams(unsigned seed) {
+std::vector<QByteArray> makeDatagrams(unsigned seed, int names = kNames) {
     std::vector<QByteArray> out;
-    out.reserve(kNames);
-    for (int i = 0; i < kNames; ++i)
+    out.reserve(size_t(names));
+    for (int i = 0; i < names; ++i)
         out.push_back("PC-" + QByteArray::number(i).rightJustified(5, '0') + ":KVPALAVEROREFRESH:");
     std::shuffle(out.begin(), out.end(), std::mt19937(seed));
     return out;
@@ -130,7 +137,8 @@ struct TProgramRates {
     TRate knownSenders;
 };
 
-TProgramRates roundProgram(const std::vector<QByteArray>& datagrams, INetworkInfo& net, IMessageBoxes& boxes) {
+TProgramRates roundProgram(const std::vector<QByteArray>& datagrams, INetworkInfo& net, IMessageBoxes& boxes,
+                           size_t chunk = kChunk) {
     const quint16 port = freePort();
     TUdpEndpoint endpoint(net, boxes);
     TTargetList targets("BENCH");
@@ -152,8 +160,8 @@ TProgramRates roundProgram(const std::vector<QByteArray>& datagrams, INetworkInf
     for (TRate& pass : passes) {
         TTimes times;
         const int before = handled;
-        for (size_t first = 0; first < datagrams.size(); first += kChunk) {
-            const size_t count = std::min(size_t(kChunk), datagrams.size() - first);
+        for (size_t first = 0; first < datagrams.size(); first += chunk) {
+            const size_t count = std::min(chunk, datagrams.size() - first);
             sender.send(datagrams, first, count);
             TStopwatch clock(times);
             while (handled < before + int(first + count) && clock.elapsedMs() < 5000)
@@ -162,12 +170,13 @@ TProgramRates roundProgram(const std::vector<QByteArray>& datagrams, INetworkInf
         if (targets.count() != int(datagrams.size()))
             std::fprintf(stderr, "target list holds %d of %d\n", targets.count(), int(datagrams.size()));
         pass = rate(handled - before, times);
+        pass.complete = handled - before == int(datagrams.size()) && targets.count() == int(datagrams.size());
     }
     return {passes[0], passes[1]};
 }
 
 // A bare recvfrom loop.
-TRate roundBare(const std::vector<QByteArray>& datagrams) {
+TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk) {
     const quint16 port = freePort();
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in at{};
@@ -182,8 +191,8 @@ TRate roundBare(const std::vector<QByteArray>& datagrams) {
     char buffer[8193];
     int handled = 0;
     TTimes times;
-    for (size_t first = 0; first < datagrams.size(); first += kChunk) {
-        const size_t count = std::min(size_t(kChunk), datagrams.size() - first);
+    for (size_t first = 0; first < datagrams.size(); first += chunk) {
+        const size_t count = std::min(chunk, datagrams.size() - first);
         sender.send(datagrams, first, count);
         TStopwatch clock(times);
         for (size_t i = 0; i < count; ++i) {
@@ -197,7 +206,9 @@ TRate roundBare(const std::vector<QByteArray>& datagrams) {
     ::close(fd);
     if (handled != int(datagrams.size()))
         std::fprintf(stderr, "bare loop received %d of %d\n", handled, int(datagrams.size()));
-    return rate(handled, times);
+    TRate result = rate(handled, times);
+    result.complete = handled == int(datagrams.size());
+    return result;
 }
 
 } // namespace
@@ -207,6 +218,14 @@ int main(int argc, char** argv) {
     TLinuxNetworkInfo net;
     TSilentBoxes boxes;
 
+    if (BenchSmoke::requested()) {
+        const auto datagrams = makeDatagrams(1, 300);
+        const bool bare = roundBare(datagrams, 50).complete;
+        const TProgramRates p = roundProgram(datagrams, net, boxes, 50);
+        const bool program = p.newSenders.complete && p.knownSenders.complete && boxes.shown == 0;
+        return BenchSmoke::report(bare && program, program ? "the bare loop missed datagrams"
+                                                           : "the program missed datagrams or senders");
+    }
     std::vector<double> programWall, programCpu, knownWall, knownCpu, bareWall, bareCpu;
     for (int round = 0; round < kRounds; ++round) {
         const auto datagrams = makeDatagrams(unsigned(round) + 1);

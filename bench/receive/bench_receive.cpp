@@ -3,7 +3,10 @@
 // temporary folder. Prints the time for 1 000 and 10 000 messages and their ratio
 // (about 10 when showing a message costs in proportion to the new text only).
 // Each size runs three times; the best wall and CPU times are printed.
+// --smoke: 300 messages one per turn, 1 000 a hundred per turn and 50
+// continuations, each once; checks the result only (for the test run).
 
+#include "BenchSmoke.h"
 #include "messages/MessageLog.h"
 #include "messages/MessageReceiver.h"
 #include "messages/MessageState.h"
@@ -138,10 +141,11 @@ TRun run(int count, int perTurn = 1) {
     return result;
 }
 
-// One message, then 500 continuations of 300 characters without a blank, all
-// on one line of the pane: the time of each, with the pane shown and painted.
-// Returns the mean of the first and of the last 20 in microseconds.
-std::pair<double, double> continuations(bool* ok) {
+// One message, then `count` (at least 20) continuations of 300 characters
+// without a blank, all on one line of the pane: the time of each, with the pane
+// shown and painted. Returns the mean of the first and of the last 20 in
+// microseconds.
+std::pair<double, double> continuations(bool* ok, int count = 500) {
     TReceiveRig rig;
     TMessageState& state = rig.state;
     TMessageLog& log = rig.log;
@@ -152,24 +156,23 @@ std::pair<double, double> continuations(bool* ok) {
     receiver.ShowReceivedMessage("Anfang", "PC-1");
     QCoreApplication::processEvents();
 
-    constexpr int kCount = 500;
     QList<qint64> ns;
     QElapsedTimer timer;
-    for (int i = 0; i < kCount; ++i) {
+    for (int i = 0; i < count; ++i) {
         const QByteArray part = "KVPALAVEROPART" + QByteArray(300, char('a' + i % 26));
         timer.start();
         receiver.ShowReceivedMessage(part, "PC-1");
         QCoreApplication::processEvents();
         ns << timer.nsecsElapsed();
     }
-    *ok = pane.shownText().size() > kCount * 300 && state.FReceivedText.size() > kCount * 300;
+    *ok = pane.shownText().size() > count * 300 && state.FReceivedText.size() > count * 300;
     auto mean = [&](qsizetype from) {
         qint64 sum = 0;
         for (qsizetype i = from; i < from + 20; ++i)
             sum += ns.at(i);
         return double(sum) / 20.0 / 1000.0;
     };
-    return {mean(0), mean(kCount - 20)};
+    return {mean(0), mean(count - 20)};
 }
 
 } // namespace
@@ -178,6 +181,13 @@ int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    if (BenchSmoke::requested()) {
+        bool partsOk = false;
+        continuations(&partsOk, 50);
+        const bool oneByOne = run(300).ok;
+        const bool perTurn = run(1000, 100).ok;
+        return BenchSmoke::report(oneByOne && perTurn && partsOk, oneByOne && perTurn ? "MISSING TEXT" : "MISSING MESSAGES");
+    }
     const bool floodOnly = app.arguments().contains(QStringLiteral("--flood"));
 
     // A flood: 100 messages handed on per event-loop turn, shown and logged once per turn.

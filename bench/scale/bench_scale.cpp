@@ -7,6 +7,7 @@
 // Runs three times and prints min/median/max.
 // --smoke: 300 names once, checks the result only (for the test run).
 
+#include "BenchSmoke.h"
 #include "app/TargetCombo.h"
 #include "net/TargetList.h"
 
@@ -92,12 +93,8 @@ void printFigure(const char* name, std::vector<double> v, const char* unit) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const bool smoke = app.arguments().contains(QStringLiteral("--smoke"));
-    if (smoke) {
-        const TRun r = run(300, 1);
-        std::printf("smoke: %s\n", r.correct ? "ok" : "WRONG RESULT");
-        return r.correct ? 0 : 1;
-    }
+    if (BenchSmoke::requested())
+        return BenchSmoke::report(run(300, 1).correct);
     constexpr int kCount = 100000;
     std::vector<double> total, first, last, wait;
     for (unsigned round = 1; round <= 3; ++round) {

@@ -11,6 +11,9 @@ program's queue dropped, the two answer times and PC-A's memory at idle, at
 its peak and after. Needs root (namespaces).
 
     bench_flood.py [--rate N] [--seconds S] [--rounds N]
+    bench_flood.py --smoke    2 000 datagrams/s for 1 s, one round; checks that
+                              both connects were answered and, when the kernel
+                              dropped none, that every DATA sent was logged
 """
 
 import argparse
@@ -27,7 +30,7 @@ os.environ.setdefault("PALAVERO_BIN", os.path.join(HERE, "..", "..", "build", "p
 import lan  # noqa: E402
 
 # Runs in PC-P: sends at `rate` datagrams per second for `seconds`, in slices of
-# 5 ms, and prints how many it sent and in how long.
+# 5 ms, and prints how many it sent, in how long and how many of them were DATA.
 SENDER = r"""
 import socket, sys, time
 target, rate, seconds = sys.argv[1], float(sys.argv[2]), float(sys.argv[3])
@@ -36,7 +39,7 @@ data = [b"PC-P:KVPALAVERODATA:Flut %d " % i + b"f" * 80 for i in range(9)]
 mixed = data + [b"PC-P:KVPALAVEROCONNECT:"]
 slice_ = 0.005
 per_slice = max(1, int(rate * slice_))
-sent = 0
+sent = data_sent = 0
 started = time.monotonic()
 end = started + seconds
 next_slice = started
@@ -45,13 +48,14 @@ while time.monotonic() < end:
         try:
             s.sendto(mixed[i % 10], (target, 3030))
             sent += 1
+            data_sent += i % 10 < 9
         except OSError:
             pass
     next_slice += slice_
     pause = next_slice - time.monotonic()
     if pause > 0:
         time.sleep(pause)
-print(sent, time.monotonic() - started, flush=True)
+print(sent, time.monotonic() - started, data_sent, flush=True)
 """
 
 
@@ -78,15 +82,17 @@ def log_entries(path):
         return 0
 
 
-def answer_time(asker, a):
+def answer_time(asker, a, timeout):
+    """Seconds to PC-A's answer to a connect; AssertionError without one within timeout."""
     since = asker.mark()
     sent = time.monotonic()
     asker.send(b"PC-Q:KVPALAVEROCONNECT:", a.addr)
-    answer = asker.wait(src=a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since, timeout=120)
+    answer = asker.wait(src=a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=since, timeout=timeout)
     return answer[0].t - sent
 
 
-def one_round(rate, seconds):
+def one_round(rate, seconds, answer_timeout=120):
+    """The figures of one round, and the DATA datagrams sent."""
     with lan.Lan() as net:
         a = net.add_host("PC-A")
         p = net.add_host("PC-P")
@@ -117,12 +123,12 @@ def one_round(rate, seconds):
         sender = net.spawn(p, [sys.executable, "-c", SENDER, a.addr, str(rate), str(seconds)],
                            stdout=subprocess.PIPE, text=True)
         time.sleep(min(2.0, seconds / 2))
-        during = answer_time(asker, a)
+        during = answer_time(asker, a, answer_timeout)
         out, _ = sender.communicate(timeout=seconds + 60)
-        sent, sending = out.split()
-        sent, sending = int(sent), float(sending)
+        sent, sending, data_sent = out.split()
+        sent, sending, data_sent = int(sent), float(sending), int(data_sent)
         time.sleep(2)
-        after = answer_time(asker, a)
+        after = answer_time(asker, a, answer_timeout)
 
         last, still = -1, time.monotonic()
         while time.monotonic() - still < 3:
@@ -145,7 +151,20 @@ def one_round(rate, seconds):
             "memory idle (MiB)": idle / 1024,
             "memory peak (MiB)": peak[0] / 1024,
             "memory after (MiB)": settled / 1024,
-        }
+        }, data_sent
+
+
+def smoke():
+    lan.palavero_bin()
+    lan.require_namespaces()
+    try:
+        figures, data_sent = one_round(2000, 1, answer_timeout=10)
+    except AssertionError as missing:  # a connect not answered
+        return [str(missing)]
+    logged, drops = figures["DATA shown and logged"], figures["kernel drops"]
+    if drops == 0 and logged != data_sent:
+        return ["%d of %d DATA logged, none dropped by the kernel" % (logged, data_sent)]
+    return []
 
 
 def main():
@@ -153,10 +172,13 @@ def main():
     parser.add_argument("--rate", type=float, default=100000)
     parser.add_argument("--seconds", type=float, default=10)
     parser.add_argument("--rounds", type=int, default=3)
+    parser.add_argument("--smoke", action="store_true", help="tiny and once, checks the results only")
     args = parser.parse_args()
+    if args.smoke:
+        lan.run_smoke(smoke)
     if os.geteuid() != 0:
         sys.exit("bench_flood.py needs root (network namespaces)")
-    rounds = [one_round(args.rate, args.seconds) for _ in range(args.rounds)]
+    rounds = [one_round(args.rate, args.seconds)[0] for _ in range(args.rounds)]
     print("flood of %.0f datagrams/s (DATA and CONNECT, nine to one) for %.0f s, %d rounds"
           % (args.rate, args.seconds, args.rounds))
     for key in rounds[0]:

@@ -10,6 +10,9 @@ Both run on the same virtual desktop (Xvfb, openbox, trayer), in turns:
 Prints min / median / max of each figure and the ratios of the medians.
 
     bench_idle.py [--rounds N] [--long] [--palavero PATH] [--bare PATH]
+    bench_idle.py --smoke     one round, memory after 1 s; checks that palavero
+                              sent its first connect and the bare program
+                              reached its event loop
 """
 
 import argparse
@@ -25,12 +28,19 @@ import time
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "e2e"))
 from desktop import Desktop  # noqa: E402
+import lan  # noqa: E402
 
 
-def memory(pid):
-    """(resident, anonymous) in KiB."""
+class ProgramEnded(Exception):
+    pass
+
+
+def memory(proc):
+    """(resident, anonymous) in KiB of a running program; ProgramEnded when it has ended."""
+    if proc.poll() is not None:
+        raise ProgramEnded("%s ended with exit status %d" % (proc.args[0], proc.returncode))
     values = {}
-    with open("/proc/%d/status" % pid) as f:
+    with open("/proc/%d/status" % proc.pid) as f:
         for line in f:
             key, _, rest = line.partition(":")
             if key in ("VmRSS", "RssAnon"):
@@ -67,7 +77,7 @@ def run_palavero(desk, binary, settle):
                 first = time.monotonic_ns()
     listener.close()
     time.sleep(settle)
-    mem = memory(proc.pid)
+    mem = memory(proc)
     proc.terminate()
     proc.wait(timeout=10)
     return (first - start) / 1e6 if first else None, mem
@@ -80,7 +90,7 @@ def run_bare(desk, binary, settle):
     line = proc.stdout.readline().split()
     loop = int(line[1]) if len(line) == 2 and line[0] == "loop" else None
     time.sleep(settle)
-    mem = memory(proc.pid)
+    mem = memory(proc)
     proc.terminate()
     proc.wait(timeout=10)
     return (loop - start) / 1e6 if loop else None, mem
@@ -94,6 +104,21 @@ def spread(values):
         statistics.median(values)
 
 
+def smoke(palavero, bare):
+    try:
+        with Desktop(tray=True) as desk:
+            started, _ = run_palavero(desk, palavero, 1)
+            looping, _ = run_bare(desk, bare, 1)
+    except ProgramEnded as ended:
+        return [str(ended)]
+    wrong = []
+    if started is None:
+        wrong.append("palavero sent no connect within 10 s")
+    if looping is None:
+        wrong.append("the bare tray program did not reach its event loop")
+    return wrong
+
+
 def main():
     build = os.path.join(HERE, "..", "..", "build")
     parser = argparse.ArgumentParser()
@@ -101,7 +126,10 @@ def main():
     parser.add_argument("--long", action="store_true", help="measure memory after 60 s instead of 6 s")
     parser.add_argument("--palavero", default=os.path.join(build, "palavero"))
     parser.add_argument("--bare", default=os.path.join(build, "bench", "idle", "bench_bare_tray"))
+    parser.add_argument("--smoke", action="store_true", help="one round, checks the results only")
     args = parser.parse_args()
+    if args.smoke:
+        lan.run_smoke(lambda: smoke(args.palavero, args.bare))
     settle = 60 if args.long else 6
     results = {"palavero": [], "bare": []}
     with Desktop(tray=True) as desk:

@@ -11,6 +11,7 @@ the datagrams the kernel dropped at PC-A (RcvbufErrors) and the program's own
 queue drops. Needs root (namespaces, sysctl).
 
     bench_peers.py [--rounds N] [--peers N]
+    bench_peers.py --smoke    200 peers, one round; checks that all are listed
 """
 
 import argparse
@@ -71,19 +72,35 @@ def one_round(peers):
         return last, rcvbuf_errors(a), queue_full, sent, took
 
 
+def rounds_at_stock_rmem_max(peers, count):
+    """`count` rounds with rmem_max at its stock value, restored afterwards."""
+    before = subprocess.run(["sysctl", "-n", "net.core.rmem_max"], capture_output=True, text=True).stdout.strip()
+    subprocess.run(["sysctl", "-qw", "net.core.rmem_max=%d" % STOCK_RMEM_MAX], check=True)
+    try:
+        return [one_round(peers) for _ in range(count)]
+    finally:
+        subprocess.run(["sysctl", "-qw", "net.core.rmem_max=" + before], check=True)
+
+
+def smoke():
+    lan.palavero_bin()
+    lan.require_namespaces()
+    peers = 200
+    listed = rounds_at_stock_rmem_max(peers, 1)[0][0]
+    return [] if listed == peers else ["%d of %d peers listed" % (listed, peers)]
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--rounds", type=int, default=3)
     parser.add_argument("--peers", type=int, default=5000)
+    parser.add_argument("--smoke", action="store_true", help="tiny and once, checks the results only")
     args = parser.parse_args()
+    if args.smoke:
+        lan.run_smoke(smoke)
     if os.geteuid() != 0:
         sys.exit("bench_peers.py needs root (network namespaces, sysctl)")
-    before = subprocess.run(["sysctl", "-n", "net.core.rmem_max"], capture_output=True, text=True).stdout.strip()
-    subprocess.run(["sysctl", "-qw", "net.core.rmem_max=%d" % STOCK_RMEM_MAX], check=True)
-    try:
-        rounds = [one_round(args.peers) for _ in range(args.rounds)]
-    finally:
-        subprocess.run(["sysctl", "-qw", "net.core.rmem_max=" + before], check=True)
+    rounds = rounds_at_stock_rmem_max(args.peers, args.rounds)
     print("%d peers answering one connect; palavero as user nobody, rmem_max %d" % (args.peers, STOCK_RMEM_MAX))
     for index, label in ((0, "listed"), (1, "kernel drops (RcvbufErrors)"), (2, "queue-full reports"),
                          (4, "seconds to the last listed")):

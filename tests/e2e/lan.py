@@ -710,12 +710,16 @@ class LanTestCase(unittest.TestCase):
         return inst
 
 
-def main():
-    """Runs the tests of the calling module. All skipped (no root, no namespaces,
-    no program) exits with 77, which CTest reports as skipped (SKIP_RETURN_CODE)."""
+def _close_lans_at_end():
     atexit.register(_close_all_lans)
     for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
         signal.signal(sig, _on_ending_signal)
+
+
+def main():
+    """Runs the tests of the calling module. All skipped (no root, no namespaces,
+    no program) exits with 77, which CTest reports as skipped (SKIP_RETURN_CODE)."""
+    _close_lans_at_end()
     prog = unittest.main(exit=False, verbosity=2)
     result = prog.result
     if not result.wasSuccessful():
@@ -724,3 +728,19 @@ def main():
         print("all end-to-end tests skipped: " + result.skipped[0][1])
         sys.exit(77)
     sys.exit(0)
+
+
+def run_smoke(check):
+    """The smoke mode of a benchmark script: tiny sizes, one round, the results
+    checked and never the time. check() returns what is wrong (texts; empty when
+    every result is right). Prints "smoke: ok" or those texts and exits with 0,
+    with 1 on a wrong result, or with 77 (skipped) when this machine cannot run
+    it (unittest.SkipTest: no root, no namespaces, no program, no desktop)."""
+    _close_lans_at_end()
+    try:
+        wrong = check()
+    except unittest.SkipTest as reason:
+        print("smoke: skipped: %s" % reason)
+        sys.exit(77)
+    print("smoke: " + ("; ".join(wrong) if wrong else "ok"))
+    sys.exit(1 if wrong else 0)

@@ -93,10 +93,7 @@ struct TReceiveRig {
     TRichEditURL pane;
     TBenchView view{pane};
     TMessageReceiver receiver{view, settings, sound, log, state};
-    TReceiveRig() {
-        pane.resize(600, 400);
-        receiver.setFlushGap(0); // a flush per turn
-    }
+    TReceiveRig() { pane.resize(600, 400); }
 };
 
 // `perTurn` messages arrive in each event-loop turn (a drained receive queue).

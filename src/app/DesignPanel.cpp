@@ -32,14 +32,6 @@ void TDesignPanel::place(QWidget* child, const QRect& designRect, Anchors anchor
     relayout();
 }
 
-void TDesignPanel::resizePlaced(QWidget* child, const QSize& size) {
-    for (Placement& p : FPlacements) {
-        if (p.widget == child)
-            p.rect.setSize(size);
-    }
-    relayout();
-}
-
 QList<QRect> TDesignPanel::layoutAt(const QSize& size) const {
     const int dw = size.width() - FDesignSize.width();
     const int dh = size.height() - FDesignSize.height();
@@ -140,6 +132,11 @@ int TDesignPanel::requiredHeight() const {
 }
 
 void TDesignPanel::relayout() {
+    if (!isVisible()) {
+        FLayoutPending = true;
+        return;
+    }
+    FLayoutPending = false;
     const QList<QRect> rects = layoutAt(size());
     for (int i = 0; i < FPlacements.size(); ++i)
         FPlacements[i].widget->setGeometry(rects[i]);
@@ -151,8 +148,13 @@ void TDesignPanel::resizeEvent(QResizeEvent* event) {
 }
 
 bool TDesignPanel::event(QEvent* event) {
-    // A child's size hint changed (its text or font).
-    if (event->type() == QEvent::LayoutRequest) {
+    // A child's size hint changed (its text or font), or the panel is shown
+    // with its children not laid out yet.
+    const bool changed = (event->type() == QEvent::LayoutRequest && isVisible()) ||
+                         (event->type() == QEvent::Show && FLayoutPending);
+    if (event->type() == QEvent::LayoutRequest && !isVisible())
+        FLayoutPending = true;
+    if (changed) {
         relayout();
         Q_EMIT contentChanged();
     }

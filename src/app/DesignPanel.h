@@ -11,6 +11,10 @@
 // row that are anchored on the same side out of its way, and pushes what lies
 // below it down. requiredWidth() and requiredHeight() tell how small the panel
 // may get before growing children would overlap.
+//
+// Children are laid out while the panel is visible: until it is first shown no
+// size hint is asked for, so that no font is loaded for a window that is not
+// shown.
 class TDesignPanel : public QFrame {
     Q_OBJECT
 public:
@@ -25,14 +29,13 @@ public:
     TDesignPanel(const QSize& designSize, const QColor& background, QWidget* parent = nullptr);
     void place(QWidget* child, const QRect& designRect, Anchors anchors = Anchors(Left | Top),
                Sizing sizing = Sizing::Fixed);
-    // Gives a placed child another designed size (a label that sizes itself to its text).
-    void resizePlaced(QWidget* child, const QSize& size);
 
     int requiredWidth() const;
     int requiredHeight() const;
 
 Q_SIGNALS:
-    // A child's size hint changed: requiredWidth() and requiredHeight() may have.
+    // A child's size hint changed, or the panel was shown with its children not
+    // laid out yet: requiredWidth() and requiredHeight() may have changed.
     void contentChanged();
 
 protected:
@@ -52,6 +55,7 @@ private:
 
     QSize FDesignSize;
     QList<Placement> FPlacements;
+    bool FLayoutPending = false;
 };
 
 Q_DECLARE_OPERATORS_FOR_FLAGS(TDesignPanel::Anchors)

@@ -141,7 +141,6 @@ void TFormMain::FormCreate() {
     const QString version = GetVersionString(QString(), 2);
     LabelVersion->setText(QStringLiteral("Version ") + version + QStringLiteral(" (UDP Port ") +
                           QString::number(FPort) + QLatin1Char(')'));
-    PanelBottom->resizePlaced(LabelVersion, LabelVersion->sizeHint());
     if (isSwissGerman(FPlatform.systemInfo->systemLocale()))
         BitBtnHide->setText(QStringLiteral("Schliessen"));
     fitToContent(this);

@@ -53,13 +53,17 @@ bool TFormMainUi::isMessageViewShown() const {
 }
 
 void TFormMainUi::fitToContent(QWidget* form) {
+    // Worked out once the window is shown (its panels say so), not for a window
+    // that stays in the tray.
+    if (!form->isVisible())
+        return;
     // Buttons grow with their text; the window is never so narrow that they overlap.
     PanelBottom->setFixedHeight(std::max(kPanelBottomHeight, PanelBottom->requiredHeight()));
     form->setMinimumWidth(std::max({kMinimumWidth, PanelSend->requiredWidth(), PanelBottom->requiredWidth()}));
 }
 
 void TFormMainUi::setupControls(QWidget* form, int fontSize) {
-    QFont windowFont(UiFont::family());
+    QFont windowFont = UiFont::font();
     windowFont.setPointSize(fontSize > 0 ? fontSize : TCommandLine::kDefaultFontSize);
 
     PanelMsg = new QWidget;
@@ -123,12 +127,13 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     PanelBottom->setFixedHeight(kPanelBottomHeight);
     LabelVersion = new QLabel;
     LabelVersion->setObjectName(QStringLiteral("LabelVersion"));
-    QFont small(UiFont::family());
+    QFont small = UiFont::font();
     small.setPixelSize(11);
     LabelVersion->setFont(small);
     // Silver on the panel would be hardly readable (1.75:1); the nearest darker grey reaches 3:1.
     LabelVersion->setStyleSheet(QStringLiteral("color: rgb(145,145,145);"));
-    PanelBottom->place(LabelVersion, QRect(8, 22, 300, 14), TDesignPanel::Left | TDesignPanel::Top, TDesignPanel::Sizing::GrowsWithContent);
+    // As wide as its text.
+    PanelBottom->place(LabelVersion, QRect(8, 22, 1, 14), TDesignPanel::Left | TDesignPanel::Top, TDesignPanel::Sizing::GrowsWithContent);
     BitBtnSend = new QPushButton(Pictures::sendIcon(), QStringLiteral("&Senden"));
     BitBtnSend->setObjectName(QStringLiteral("BitBtnSend"));
     BitBtnSend->setDefault(true);
@@ -166,11 +171,12 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     // Set once all controls exist, so that every one of them inherits it.
     form->setFont(windowFont);
 
-    fitToContent(form);
-    // Fonts reach the controls for good when they are first shown.
+    // Fonts reach the controls for good when they are first shown; a minimum
+    // size above the window's size enlarges it.
     for (TDesignPanel* panel : {PanelSend, PanelBottom})
         QObject::connect(panel, &TDesignPanel::contentChanged, form, [this, form] { fitToContent(form); });
-    form->resize(std::max(574, form->minimumWidth()), 411);
+    form->setMinimumWidth(kMinimumWidth);
+    form->resize(574, 411);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         form->move(screen->availableGeometry().center() - QPoint(574 / 2, 411 / 2));
     PanelMsg->hide();

@@ -65,6 +65,7 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSe
     services.sendDatagram = sendDatagram;
     sender = std::make_unique<TMessageSender>(c.sendView, services, *log, c.boxes, *state);
     receiver = std::make_unique<TMessageReceiver>(c.receiveView, c.settings, *c.platform.sound, *log, *state);
+    receiver->setLoadTest([this] { return endpoint->isFlooded(); });
     ISendView& view = c.sendView;
     focusRule = std::make_unique<TTargetFocusRule>([&view] { view.focusEditor(); });
     snippets = std::make_unique<TSnippetStore>();

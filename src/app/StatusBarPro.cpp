@@ -2,6 +2,24 @@
 
 #include <QLabel>
 
+#include <algorithm>
+
+namespace {
+
+// A panel at least kMinimumWidth wide and never narrower than its text.
+class TStatusPanel : public QLabel {
+  public:
+    static constexpr int kMinimumWidth = 150;
+    using QLabel::QLabel;
+    QSize minimumSizeHint() const override {
+        QSize size = QLabel::minimumSizeHint();
+        size.setWidth(std::max(kMinimumWidth, size.width() + 2));
+        return size;
+    }
+};
+
+} // namespace
+
 TStatusBarPro::TStatusBarPro(QWidget* parent) : QStatusBar(parent) {
     setFixedHeight(19);
     setSizeGripEnabled(true);
@@ -12,12 +30,11 @@ TStatusBarPro::TStatusBarPro(QWidget* parent) : QStatusBar(parent) {
     setPalette(pal);
     setStyleSheet(QStringLiteral("QStatusBar { background: rgb(232,232,232); } QStatusBar::item { border: none; }"
                                  " QLabel { color: rgb(136,136,136); padding-left: 2px; }"));
-    for (int i = 0; i < 2; ++i) {
-        FPanels[i] = new QLabel(this);
-        FPanels[i]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    }
+    FPanels[0] = new QLabel(this);
+    FPanels[1] = new TStatusPanel(this);
+    for (QLabel* panel : FPanels)
+        panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     FPanels[0]->setFixedWidth(250);
-    FPanels[1]->setMinimumWidth(150);
     addWidget(FPanels[0]);
     addWidget(FPanels[1], 1);
 }
@@ -26,8 +43,6 @@ void TStatusBarPro::setPanelText(int panel, const QString& text) {
     if (panel < 0 || panel > 1)
         return;
     FPanels[panel]->setText(text);
-    if (panel == 1)
-        FPanels[1]->setMinimumWidth(qMax(150, FPanels[1]->fontMetrics().horizontalAdvance(text) + 2));
 }
 
 QString TStatusBarPro::panelText(int panel) const {

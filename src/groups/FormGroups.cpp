@@ -23,7 +23,7 @@ constexpr int kButtonHeight = 25;
 constexpr int kButtonGap = 8;
 
 QFont dialogFont() {
-    QFont font(UiFont::family());
+    QFont font = UiFont::font();
     font.setPointSize(9);
     return font;
 }

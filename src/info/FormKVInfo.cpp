@@ -18,7 +18,7 @@ const char MakerLine[] = "Korvel Software GmbH, Lindau, Deutschland";
 const char MakerMail[] = "info@korvel-software.example";
 
 QFont boxFont(int pixelSize, bool bold) {
-    QFont font(UiFont::family());
+    QFont font = UiFont::font();
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setBold(bold);

@@ -4,7 +4,6 @@
 
 #include <QFileInfo>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -28,7 +27,7 @@ TMessageReceiver::TMessageReceiver(IReceiveView& view, const ILiveSettings& sett
                                    TMessageLog& log, TMessageState& state)
     : FView(view), FSettings(settings), FSound(sound), FLog(log), FState(state) {
     FFlushTimer.setSingleShot(true);
-    QObject::connect(&FFlushTimer, &QTimer::timeout, &FFlushTimer, [this] { flush(); });
+    QObject::connect(&FFlushTimer, &QTimer::timeout, &FFlushTimer, [this] { flushWhenDue(); });
 }
 
 QByteArray TMessageReceiver::OlderDroppedLine() {
@@ -83,10 +82,8 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
     FPendingAfter = FState.FPendingText.size();
     FBalloonTitle = QStringLiteral("Palavero von ") + Ansi::toUnicode(sender);
     FBalloonLine = FirstLine(text);
-    if (!FFlushTimer.isActive()) {
-        const qint64 since = FSinceFlush.isValid() ? FSinceFlush.elapsed() : FFlushGapMs;
-        FFlushTimer.start(int(std::max<qint64>(0, FFlushGapMs - since)));
-    }
+    if (!FFlushTimer.isActive())
+        FFlushTimer.start(0);
 }
 
 void TMessageReceiver::notePaneStep(qsizetype pendingBefore) {
@@ -113,6 +110,17 @@ void TMessageReceiver::notePaneHeadDropped(const QByteArray& dropped) {
     FPaneHeadOld += dropped.mid(known);
     FPaneFrom += marker - dropped.size();
     FPaneShownSize = FPaneFrom;
+}
+
+void TMessageReceiver::flushWhenDue() {
+    if (FUnderLoad && FSinceFlush.isValid() && FUnderLoad()) {
+        const qint64 wait = FFlushGapMs - FSinceFlush.elapsed();
+        if (wait > 0) {
+            FFlushTimer.start(int(wait));
+            return;
+        }
+    }
+    flush();
 }
 
 void TMessageReceiver::flush() {

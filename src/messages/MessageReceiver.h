@@ -10,6 +10,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 // What the receiver needs from the main window.
 class IReceiveView {
   public:
@@ -56,19 +58,22 @@ class TMessageReceiver {
     TMessageReceiver(IReceiveView& view, const ILiveSettings& settings, ISound& sound, TMessageLog& log,
                      TMessageState& state);
 
-    // The shortest time between two flushes: under a flood of messages the pane
-    // is laid out, the window shown and the log appended to this often at most.
+    // The shortest time between two flushes under load: while datagrams are
+    // flooding in, the pane is laid out, the window shown and the log appended
+    // to this often at most.
     static constexpr int kFlushGapMs = 25;
 
     // A whole message, or a continuation ("KVPALAVEROPART" + up to 300 characters)
     // of the message shown last. Reports nothing. The texts, the recipient and
     // the arrival signal are done at once; the pane, the window, the notice and
-    // the log entry are gathered and done in the next event-loop turn (flush()),
-    // or once the flush gap since the last flush has passed.
+    // the log entry are gathered and done in the next event-loop turn (flush());
+    // while the load test says datagrams are flooding in, once the flush gap
+    // since the last flush has passed.
     void ShowReceivedMessage(const QByteArray& payload, const QByteArray& sender);
     // Shows and logs what was gathered: the pane updated once, the window shown,
     // the notice for the newest message, the entries in one append.
     void flush();
+    void setLoadTest(std::function<bool()> underLoad) { FUnderLoad = std::move(underLoad); }
     void setFlushGap(int milliseconds) { FFlushGapMs = milliseconds; }
     // Three short tones when "Ton" is on, then the sound file when "Sound" is on too.
     void PlayArrivalSignal();
@@ -80,6 +85,7 @@ class TMessageReceiver {
     void paneShowsPending();
 
   private:
+    void flushWhenDue();
     void notePaneStep(qsizetype pendingBefore);
     // The pending text lost its first `dropped.size()` bytes to the marker line.
     void notePaneHeadDropped(const QByteArray& dropped);
@@ -110,4 +116,5 @@ class TMessageReceiver {
     QTimer FFlushTimer;
     QElapsedTimer FSinceFlush;
     int FFlushGapMs = kFlushGapMs;
+    std::function<bool()> FUnderLoad;
 };

@@ -61,6 +61,9 @@ class TUdpEndpoint : public QObject {
     // Datagrams that waited for the GUI thread, and those dropped because the
     // queue was full (since the endpoint was made).
     const TDatagramQueue& queue() const { return FQueue; }
+    // Datagrams are flooding in: a backlog of at least kFloodBacklog waits for the GUI thread.
+    bool isFlooded() const { return FQueue.size() >= kFloodBacklog; }
+    static constexpr qsizetype kFloodBacklog = 100;
 
     // The directed broadcast address of each local network, sorted as text, each
     // once; 255.255.255.255 when there is no address. /31 and /32 networks have no

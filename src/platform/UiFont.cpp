@@ -1,17 +1,16 @@
 #include "platform/UiFont.h"
 
-#include <QFontDatabase>
 #include <QStringList>
 
 namespace UiFont {
 
-QString family() {
-    const QStringList installed = QFontDatabase::families();
-    for (const char* candidate : {"Tahoma", "Liberation Sans", "Arimo", "DejaVu Sans", "Noto Sans"}) {
-        if (installed.contains(QLatin1String(candidate)))
-            return QLatin1String(candidate);
-    }
-    return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family();
+QFont font() {
+    // The first installed family is taken when the font is first used: the
+    // font database is not read before that.
+    QFont font;
+    font.setFamilies({QStringLiteral("Tahoma"), QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                      QStringLiteral("DejaVu Sans"), QStringLiteral("Noto Sans")});
+    return font;
 }
 
 } // namespace UiFont

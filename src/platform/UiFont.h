@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QString>
+#include <QFont>
 
 namespace UiFont {
-// The program's window font family: Tahoma where installed, otherwise a sans
-// font of similar width.
-QString family();
+// The program's window font: Tahoma where installed, otherwise a sans font of
+// similar width. The size is the caller's.
+QFont font();
 } // namespace UiFont

@@ -60,7 +60,7 @@ TFormOptions::TFormOptions(IAutostart& autostart, IMessageBoxes& boxes, const QS
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     createControls();
-    QFont dialogFont(UiFont::family());
+    QFont dialogFont = UiFont::font();
     dialogFont.setPointSize(9);
     setFont(dialogFont);
     setFixedSize(321, 255);

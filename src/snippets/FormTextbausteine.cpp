@@ -56,7 +56,7 @@ TFormTextbausteine::TFormTextbausteine(TSnippetStore& store, IMessageBoxes& boxe
     // Resizable; above the main window, which stays on top.
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-    QFont dialogFont(UiFont::family());
+    QFont dialogFont = UiFont::font();
     dialogFont.setPointSize(9);
     setFont(dialogFont);
     createControls();

@@ -182,7 +182,6 @@ struct TRig {
         };
         sender = std::make_unique<TMessageSender>(*view, services, log, boxes, state);
         receiver = std::make_unique<TMessageReceiver>(*view, settings, sound, log, state);
-        receiver->setFlushGap(0); // each turn's messages are shown in that turn
     }
 
     QByteArray logBytes() const { return readFile(log.LogFilePath()); }
@@ -1100,24 +1099,35 @@ void TestMessages::receiveGathersPerTurn() {
 // A stream of messages keeps the pending and the received text bounded: the
 // oldest whole messages go, a marker line says so, the log keeps everything.
 // The pane only loses its oldest lines; it is not filled anew.
-// Messages that come faster than the flush gap are shown and logged together
-// once it has passed; the first after a quiet time at once.
+// While datagrams flood in, messages are shown and logged together once the
+// flush gap has passed; the first after a flush-free time at once, and every
+// message at once when there is no flood.
 void TestMessages::receiveFloodFlushesOncePerGap() {
     TRig rig;
+    bool flood = false;
+    rig.receiver->setLoadTest([&flood] { return flood; });
     rig.receiver->setFlushGap(1000);
+    rig.receive("Null", "PC0");
+    rig.receive("Eins", "PC0");
+    QCOMPARE(rig.view->messageViews, 2);
+    const QByteArray quiet = TMessageLog::ReceivedEntry("PC0", kStamp, "Null") + TMessageLog::ReceivedEntry("PC0", kStamp, "Eins");
+    QCOMPARE(rig.logBytes(), quiet);
+
+    flood = true;
+    QTest::qWait(1100);
     rig.receive("Erste", "PC1");
-    QCOMPARE(rig.view->messageViews, 1);
-    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
+    QCOMPARE(rig.view->messageViews, 3);
+    QCOMPARE(rig.logBytes(), quiet + TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
 
     rig.receive("Zweite", "PC2");
     rig.receive("Dritte", "PC3");
-    QCOMPARE(rig.view->messageViews, 1);
+    QCOMPARE(rig.view->messageViews, 3);
     QVERIFY(!rig.view->pane.contains("Zweite"));
-    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
+    QCOMPARE(rig.logBytes(), quiet + TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(rig.view->messageViews, 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.view->messageViews, 4, 5000);
     QCOMPARE(rig.view->pane, rig.state.FPendingText);
-    QCOMPARE(rig.logBytes(), TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
+    QCOMPARE(rig.logBytes(), quiet + TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
                                  TMessageLog::ReceivedEntry("PC2", kStamp, "Zweite") +
                                  TMessageLog::ReceivedEntry("PC3", kStamp, "Dritte"));
     QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC3"));

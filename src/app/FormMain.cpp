@@ -84,7 +84,6 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     connectControls();
 
     FormCreate();
-    TimerStart.start();
 }
 
 TFormMain::~TFormMain() {

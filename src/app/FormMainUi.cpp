@@ -33,12 +33,15 @@ constexpr int kFrameAllowance = 36;
 
 void TFormMainUi::setupUi(QWidget* form, int fontSize) {
     FForm = form;
-    setupControls(form, fontSize);
-    setupMenus(form);
+    // The start timer runs from the window's creation: building the window
+    // counts towards its 50 ms. It fires once the message loop runs.
     TimerStart.setSingleShot(true);
     TimerStart.setInterval(50);
+    TimerStart.start();
     TimerStartUdp.setSingleShot(true);
     TimerStartUdp.setInterval(1);
+    setupControls(form, fontSize);
+    setupMenus(form);
 }
 
 int TFormMainUi::minimumOuterHeight() const {

@@ -23,6 +23,8 @@ const QString kLimitedBroadcast = QStringLiteral("255.255.255.255");
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 // How long the local address list of the own-datagram filter is reused.
 constexpr qint64 kLocalAddressAgeMs = 1000;
+// Datagrams handled in one run between two looks at the sockets.
+constexpr int kHelpReadersEvery = 32;
 // A receive backlog after which freed memory is given back to the system.
 constexpr qsizetype kReleaseAfterBacklog = 4 * 1024 * 1024;
 
@@ -216,10 +218,20 @@ void TUdpEndpoint::drain() {
     if (outermost)
         FModalPoll.start();
     TReceivedDatagram next;
+    int handled = 0;
     while (FQueue.take(next)) {
         // With the form defaults (no read handler) datagrams are dropped unseen.
         if (FReadHandler)
             MyIdUDPServer1UDPRead(next.bytes, next.sender);
+        // In a long run the GUI thread lends the readers a hand: a reader that
+        // the scheduler keeps waiting behind a busy processor would let the
+        // kernel's buffer overflow.
+        if (++handled % kHelpReadersEvery == 0) {
+            for (IDatagramSocket* socket : {FSocket4.get(), FSocket6.get()}) {
+                if (socket)
+                    socket->takeWaiting();
+            }
+        }
     }
     if (outermost) {
         FModalPoll.stop();

@@ -24,6 +24,11 @@ public:
     virtual SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) = 0;
     // The kernel's receive buffer in bytes.
     virtual int receiveBufferSize() const = 0;
+    // Moves what waits in the kernel's buffer into the queue now, from the
+    // calling thread, in order with what the reader moves; nothing when the
+    // reader is at it. For a busy GUI thread, while the scheduler keeps the
+    // reader waiting.
+    virtual void takeWaiting() {}
 };
 
 struct TDatagramSocketOptions {

@@ -14,6 +14,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -21,6 +22,31 @@ Q_LOGGING_CATEGORY(lcSocket, "palavero.platform.socket", QtInfoMsg)
 
 // Datagrams taken from the kernel with one system call.
 constexpr int kBatch = 16;
+
+// Asks the scheduler for short time slices for the calling thread, so that it
+// runs soon after it wakes while other threads keep the processors busy: a
+// reader that waits its turn for a whole slice lets the kernel's receive buffer
+// (a few hundred datagrams for a normal user) overflow. Where the kernel has
+// no such setting the thread runs as before.
+void preferShortSlices() {
+#ifdef SYS_sched_setattr
+    struct {
+        quint32 size;
+        quint32 sched_policy;
+        quint64 sched_flags;
+        qint32 sched_nice;
+        quint32 sched_priority;
+        quint64 sched_runtime;
+        quint64 sched_deadline;
+        quint64 sched_period;
+    } attributes{};
+    attributes.size = sizeof attributes;
+    attributes.sched_policy = 0; // SCHED_OTHER
+    attributes.sched_runtime = 100 * 1000; // ns: the shortest slice the kernel allows
+    if (::syscall(SYS_sched_setattr, 0, &attributes, 0) != 0)
+        qCDebug(lcSocket) << "short time slices not available:" << std::strerror(errno);
+#endif
+}
 
 // The sender with its zone: a link-local IPv6 address is reachable only
 // through the interface it came in on.
@@ -120,6 +146,7 @@ TPosixDatagramSocket::~TPosixDatagramSocket() {
 
 void TPosixDatagramSocket::read() {
     // One byte more than the longest datagram tells a longer one apart.
+    preferShortSlices();
     TReadBatch batch(FMaxSize + 1);
     pollfd waits[2] = {{FFd, POLLIN, 0}, {FStopFd, POLLIN, 0}};
     for (;;) {
@@ -139,6 +166,24 @@ void TPosixDatagramSocket::read() {
 
 void TPosixDatagramSocket::drainSocket(TReadBatch& batch) {
     for (;;) {
+        const std::lock_guard lock(FTaking);
+        if (!takeBatch(batch))
+            return;
+    }
+}
+
+void TPosixDatagramSocket::takeWaiting() {
+    std::unique_lock lock(FTaking, std::try_to_lock);
+    if (!lock.owns_lock())
+        return; // the reader is taking them
+    if (!FHelperBatch)
+        FHelperBatch = std::make_unique<TReadBatch>(FMaxSize + 1);
+    while (takeBatch(*FHelperBatch)) {
+    }
+}
+
+bool TPosixDatagramSocket::takeBatch(TReadBatch& batch) {
+    for (;;) {
         batch.prepare();
         const int n = ::recvmmsg(FFd, batch.headers, kBatch, MSG_DONTWAIT, nullptr);
         if (n < 0) {
@@ -146,7 +191,7 @@ void TPosixDatagramSocket::drainSocket(TReadBatch& batch) {
                 continue;
             // Nothing more (EAGAIN), or a reported error such as an ICMP answer
             // to an earlier send: dropped; poll() tells when to read again.
-            return;
+            return false;
         }
         for (int i = 0; i < n; ++i) {
             const mmsghdr& h = batch.headers[i];
@@ -157,8 +202,7 @@ void TPosixDatagramSocket::drainSocket(TReadBatch& batch) {
                                    senderAddress(batch.from[i])});
         }
         FQueue.append(batch.taken);
-        if (n < kBatch)
-            return;
+        return n == kBatch;
     }
 }
 

@@ -3,6 +3,7 @@
 #include "platform/DatagramSocket.h"
 
 #include <memory>
+#include <mutex>
 #include <thread>
 
 // A POSIX UDP socket whose reader thread waits in poll() on the socket and an
@@ -16,16 +17,23 @@ public:
 
     SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) override;
     int receiveBufferSize() const override;
+    void takeWaiting() override;
 
     bool isReading() const { return FThread.joinable(); }
 
 private:
     void read();
     void drainSocket(struct TReadBatch& batch);
+    // Takes one batch from the socket into the queue; false when there was no full batch.
+    bool takeBatch(struct TReadBatch& batch);
 
     const int FFd;
     const int FMaxSize;
     int FStopFd = -1;
     TDatagramQueue& FQueue;
     std::thread FThread;
+    // Held while a batch goes from the socket into the queue, so that the
+    // reader and takeWaiting() keep the order of arrival.
+    std::mutex FTaking;
+    std::unique_ptr<struct TReadBatch> FHelperBatch; // takeWaiting()'s, made at its first use
 };

@@ -1,5 +1,6 @@
 #include "app/CommandLine.h"
 #include "app/FocusFrameStyle.h"
+#include "app/VisualStyle.h"
 #include "app/LazyWindow.h"
 #include "app/FormMain.h"
 #include "app/ModalWindows.h"
@@ -15,6 +16,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QMenu>
 #include <QTranslator>
 
 #include <cstdio>
@@ -23,11 +25,9 @@
 namespace {
 
 // The visual style "Korvel2014 Light"; when it cannot be applied the system look stays.
-void applyVisualStyle(QApplication& app) {
+TVisualStyle* applyVisualStyle(QApplication& app) {
     app.setStyle(new TFocusFrameStyle);
-    const QString style = Pictures::styleSheet();
-    if (!style.isEmpty())
-        app.setStyleSheet(style);
+    return new TVisualStyle(app, Pictures::styleSheet());
 }
 
 QStringList argumentsOf(int argc, char** argv) {
@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         app.installTranslator(&qtGerman);
 
     try {
-        applyVisualStyle(app);
+        TVisualStyle* visualStyle = applyVisualStyle(app);
         TWidgetMessageBoxes boxes;
         // Without the toolkit's own options, which the application object has taken.
         const TCommandLine commandLine = TCommandLine::parse(app.arguments().mid(1));
@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
         // above the always-on-top main window, and so does every box.
         TFormMain formMain(*platform, boxes, commandLine);
         boxes.setParentWindow(&formMain);
+        QObject::connect(formMain.PopupMenuTray, &QMenu::aboutToShow, visualStyle, &TVisualStyle::apply);
         TLazyWindow<TFormOptions> formOptions([&] {
             auto form = std::make_unique<TFormOptions>(*platform->autostart, boxes,
                                                        platform->systemInfo->executablePath());

@@ -3,6 +3,7 @@
 
 #include "app/DesignPanel.h"
 #include "app/FocusFrameStyle.h"
+#include "app/VisualStyle.h"
 #include "app/FormMain.h"
 #include "app/StatusBarPro.h"
 #include "app/TargetCombo.h"
@@ -193,6 +194,8 @@ private Q_SLOTS:
     void focusedButtonShowsFrame();
     void noTextClippedAtAnyFontSize_data();
     void noTextClippedAtAnyFontSize();
+    void styleSheetSetWhenFirstShown_data();
+    void styleSheetSetWhenFirstShown();
 };
 
 void TestFormMain::initialState() {
@@ -894,3 +897,49 @@ void TestFormMain::noTextClippedAtAnyFontSize() {
 
 PALAVERO_TEST_MAIN(TestFormMain)
 #include "tst_formmain.moc"
+
+void TestFormMain::styleSheetSetWhenFirstShown_data() {
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("main window") << QStringLiteral("window");
+    QTest::newRow("box") << QStringLiteral("dialog");
+    QTest::newRow("tray menu") << QStringLiteral("menu");
+}
+
+// The program's style sheet is not set while nothing is shown (widgets being
+// built, a menu handed to the tray), and is set before the first window, box or
+// menu is laid out.
+void TestFormMain::styleSheetSetWhenFirstShown() {
+    QFETCH(QString, shown);
+    qApp->setStyleSheet(QString());
+    const QString sheet = QStringLiteral("QPushButton { padding: 11px; }");
+    auto* style = new TVisualStyle(*qApp, sheet);
+    const std::unique_ptr<TVisualStyle> owned(style);
+
+    Fixture f; // the main window, built and not shown
+    QPushButton loose(QStringLiteral("Lose"));
+    (void)loose.sizeHint(); // polished without a parent, not shown
+    QMenu menu;
+    menu.addAction(QStringLiteral("Eintrag"));
+    menu.ensurePolished();
+    QCOMPARE(qApp->styleSheet(), QString());
+
+    if (shown == QLatin1String("window")) {
+        f.form->show();
+        QCOMPARE(qApp->styleSheet(), sheet);
+        QVERIFY(QTest::qWaitForWindowExposed(f.form.get()));
+    } else if (shown == QLatin1String("dialog")) {
+        QDialog box;
+        box.show();
+        QCOMPARE(qApp->styleSheet(), sheet);
+    } else {
+        QObject::connect(&menu, &QMenu::aboutToShow, style, &TVisualStyle::apply);
+        menu.popup(QPoint(10, 10));
+        QCOMPARE(qApp->styleSheet(), sheet);
+        menu.hide();
+    }
+    // Set once: a later sheet of the program's own stays.
+    qApp->setStyleSheet(QString());
+    QDialog later;
+    later.show();
+    QCOMPARE(qApp->styleSheet(), QString());
+}

@@ -231,6 +231,7 @@ void TUdpEndpoint::drain() {
                 if (socket)
                     socket->takeWaiting();
             }
+            reportDropped(true);
         }
     }
     if (outermost) {
@@ -243,10 +244,11 @@ void TUdpEndpoint::drain() {
     reportDropped();
 }
 
-void TUdpEndpoint::reportDropped() {
+void TUdpEndpoint::reportDropped(bool inRun) {
     const quint64 dropped = FQueue.dropped();
-    if (dropped == FReportedDrops)
+    if (dropped == FReportedDrops || (inRun && FSinceDropReport.isValid() && FSinceDropReport.elapsed() < 1000))
         return;
+    FSinceDropReport.start();
     qCWarning(lcPalaveroNet).nospace()
         << "receive queue full (" << FQueue.limit() / (1024 * 1024) << " MiB): " << dropped - FReportedDrops
         << " datagrams dropped, " << dropped << " in all";

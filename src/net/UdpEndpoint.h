@@ -82,7 +82,8 @@ class TUdpEndpoint : public QObject {
     std::unique_ptr<IDatagramSocket> bindSocket(QHostAddress::SpecialAddress any, TBindFailure* failure = nullptr);
     bool sendTo(IDatagramSocket& socket, const QByteArray& wire, const QHostAddress& to);
     void drain();
-    void reportDropped();
+    // Logs the datagrams dropped since the last report; in a long run at most once a second.
+    void reportDropped(bool inRun = false);
     void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
     // The program's own datagrams, and datagrams whose source no computer can
     // have (a network or broadcast address of a local network, 0.0.0.0,
@@ -105,6 +106,7 @@ class TUdpEndpoint : public QObject {
     static constexpr int kModalPollMs = 50;
     QTimer FModalPoll;
     quint64 FReportedDrops = 0;
+    QElapsedTimer FSinceDropReport;
     QByteArray FSenderIP;
     bool FLastSendUnreachable = false;
     // The local addresses for the own-datagram filter and the network and

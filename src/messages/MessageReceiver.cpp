@@ -82,7 +82,9 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
     FPendingAfter = FState.FPendingText.size();
     FBalloonTitle = QStringLiteral("Palavero von ") + Ansi::toUnicode(sender);
     FBalloonLine = FirstLine(text);
-    if (!FFlushTimer.isActive())
+    // Waiting out the gap only while the flood lasts: the message after it is
+    // shown and logged in its own turn, with everything gathered before it.
+    if (!FFlushTimer.isActive() || (FFlushTimer.interval() > 0 && !underLoad()))
         FFlushTimer.start(0);
 }
 
@@ -112,8 +114,12 @@ void TMessageReceiver::notePaneHeadDropped(const QByteArray& dropped) {
     FPaneShownSize = FPaneFrom;
 }
 
+bool TMessageReceiver::underLoad() const {
+    return FUnderLoad && FUnderLoad();
+}
+
 void TMessageReceiver::flushWhenDue() {
-    if (FUnderLoad && FSinceFlush.isValid() && FUnderLoad()) {
+    if (FSinceFlush.isValid() && underLoad()) {
         const qint64 wait = FFlushGapMs - FSinceFlush.elapsed();
         if (wait > 0) {
             FFlushTimer.start(int(wait));

@@ -86,6 +86,7 @@ class TMessageReceiver {
 
   private:
     void flushWhenDue();
+    bool underLoad() const;
     void notePaneStep(qsizetype pendingBefore);
     // The pending text lost its first `dropped.size()` bytes to the marker line.
     void notePaneHeadDropped(const QByteArray& dropped);

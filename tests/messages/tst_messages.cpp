@@ -1125,12 +1125,25 @@ void TestMessages::receiveFloodFlushesOncePerGap() {
     QVERIFY(!rig.view->pane.contains("Zweite"));
     QCOMPARE(rig.logBytes(), quiet + TMessageLog::ReceivedEntry("PC1", kStamp, "Erste"));
 
-    QTRY_COMPARE_WITH_TIMEOUT(rig.view->messageViews, 4, 5000);
+    // The first message after the flood is done in its own turn, with those gathered.
+    flood = false;
+    rig.receive("Vierte", "PC4");
+    QCOMPARE(rig.view->messageViews, 4);
     QCOMPARE(rig.view->pane, rig.state.FPendingText);
     QCOMPARE(rig.logBytes(), quiet + TMessageLog::ReceivedEntry("PC1", kStamp, "Erste") +
                                  TMessageLog::ReceivedEntry("PC2", kStamp, "Zweite") +
-                                 TMessageLog::ReceivedEntry("PC3", kStamp, "Dritte"));
-    QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC3"));
+                                 TMessageLog::ReceivedEntry("PC3", kStamp, "Dritte") +
+                                 TMessageLog::ReceivedEntry("PC4", kStamp, "Vierte"));
+    QCOMPARE(rig.view->balloons.last(), QStringLiteral("Palavero von PC4"));
+
+    // Under a flood, the gathered messages are done once the gap has passed.
+    flood = true;
+    rig.receive("Fuenfte", "PC5");
+    QTest::qWait(50);
+    rig.receive("Sechste", "PC6");
+    QCOMPARE(rig.view->messageViews, 4);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.view->messageViews, 5, 5000);
+    QCOMPARE(rig.view->pane, rig.state.FPendingText);
 }
 
 void TestMessages::receivedTextIsBounded() {

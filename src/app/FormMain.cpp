@@ -142,7 +142,6 @@ void TFormMain::FormCreate() {
                           QString::number(FPort) + QLatin1Char(')'));
     if (isSwissGerman(FPlatform.systemInfo->systemLocale()))
         BitBtnHide->setText(QStringLiteral("Schliessen"));
-    fitToContent(this);
 }
 
 void TFormMain::TimerStartTimer() {

@@ -64,15 +64,17 @@ std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& tex
 }
 
 bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& address) {
-    if (name == FOwnName || FTexts.contains(name))
+    if (name == FOwnName)
+        return false;
+    // One look-up: a listed name leaves the set as it was.
+    const qsizetype listed = FTexts.size();
+    FTexts.insert(name);
+    if (FTexts.size() == listed)
         return false;
     auto entry = makeEntry(name, address);
     const Place place = locate(name, entry->key);
-    if (place.row >= 0)
-        return false;
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
     FEntries.insert(size_t(place.insertAt), std::move(entry));
-    FTexts.insert(name);
     endInsertRows();
     qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
     return true;

@@ -1,9 +1,9 @@
 #include "platform/linux/LocalSocketSingleInstance.h"
 
+#include "platform/linux/UnixSocket.h"
+
 #include <QDir>
 #include <QFileInfo>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QLockFile>
 #include <QLoggingCategory>
 #include <QPointer>
@@ -20,6 +20,14 @@ Q_LOGGING_CATEGORY(lcInstance, "palavero.platform.instance", QtInfoMsg)
 // A show request is one short line; anything longer is not ours.
 constexpr qsizetype MaxRequestBytes = 64;
 const QByteArray kSendTag = QByteArrayLiteral("SEND\n");
+// The tag and the two lengths of a handed-over message.
+constexpr qsizetype kSendHeaderBytes = 5 + 8;
+// The most a client may send: the largest handed-over message.
+constexpr qsizetype kLargestRequestBytes = kSendHeaderBytes + TLocalSocketSingleInstance::MaxRecipientBytes +
+                                           TLocalSocketSingleInstance::MaxTextBytes;
+// The most an answer may hold: the reasons of a message that was not sent.
+constexpr qsizetype kLargestAnswerBytes = 1024 * 1024;
+const QString kNoAnswer = QStringLiteral("Die laufende Palavero-Instanz hat nicht geantwortet.");
 } // namespace
 
 TLocalSocketSingleInstance::TLocalSocketSingleInstance(QObject* parent)
@@ -29,8 +37,7 @@ TLocalSocketSingleInstance::TLocalSocketSingleInstance(const QString& socketPath
     : TSingleInstance(parent), FSocketPath(socketPath) {}
 
 TLocalSocketSingleInstance::~TLocalSocketSingleInstance() {
-    if (FServer)
-        FServer->close(); // removes the socket file
+    delete FServer; // removes the socket file
 }
 
 namespace {
@@ -74,24 +81,22 @@ QByteArray TLocalSocketSingleInstance::showRequestBytes() {
 }
 
 TLocalSocketSingleInstance::TProbe TLocalSocketSingleInstance::probe() const {
-    QLocalSocket socket;
-    socket.connectToServer(FSocketPath);
-    if (socket.waitForConnected(TimeoutMs)) {
-        socket.disconnectFromServer();
+    TUnixClient client;
+    switch (client.connectTo(FSocketPath, TimeoutMs)) {
+    case TUnixClient::TConnect::Connected:
         return TProbe::Answered;
-    }
-    switch (socket.error()) {
-    case QLocalSocket::ServerNotFoundError:
-        // No file, or a file that is not a listening socket.
+    case TUnixClient::TConnect::NotFound:
         return QFileInfo::exists(FSocketPath) ? TProbe::Stale : TProbe::Nobody;
-    case QLocalSocket::ConnectionRefusedError:
+    case TUnixClient::TConnect::Refused:
+        // A file that nobody listens on.
         return TProbe::Stale;
-    case QLocalSocket::SocketTimeoutError:
+    case TUnixClient::TConnect::TimedOut:
         // Someone holds the socket but is too busy to accept: still an instance.
         return TProbe::Answered;
-    default:
-        return TProbe::Nobody;
+    case TUnixClient::TConnect::Failed:
+        break;
     }
+    return TProbe::Nobody;
 }
 
 bool TLocalSocketSingleInstance::tryBecomePrimary() {
@@ -118,17 +123,17 @@ bool TLocalSocketSingleInstance::tryBecomePrimary() {
         return false;
     case TProbe::Stale:
         qCDebug(lcInstance) << "removing the socket of an instance that is gone:" << FSocketPath;
-        QLocalServer::removeServer(FSocketPath);
+        QFile::remove(FSocketPath);
         break;
     case TProbe::Nobody:
         break;
     }
 
-    auto* server = new QLocalServer(this);
-    server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!server->listen(FSocketPath)) {
+    auto* server = new TUnixServer(kLargestRequestBytes, TimeoutMs, this);
+    const TUnixServer::TListen listening = server->listen(FSocketPath);
+    if (listening != TUnixServer::TListen::Listening) {
         // Another start may have won the race in between.
-        if (server->serverError() == QAbstractSocket::AddressInUseError && probe() == TProbe::Answered) {
+        if (listening == TUnixServer::TListen::AddressInUse && probe() == TProbe::Answered) {
             delete server;
             return false;
         }
@@ -139,75 +144,58 @@ bool TLocalSocketSingleInstance::tryBecomePrimary() {
         return true;
     }
     FServer = server;
-    connect(FServer, &QLocalServer::newConnection, this, &TLocalSocketSingleInstance::onNewConnection);
+    connect(FServer, &TUnixServer::newConnection, this, [this](TUnixConnection* client) {
+        connect(client, &TUnixConnection::readyRead, this, [this, client] { onClientReadable(client); });
+    });
     FPrimary = true;
     return true;
 }
 
-void TLocalSocketSingleInstance::onNewConnection() {
-    while (QLocalSocket* client = FServer->nextPendingConnection()) {
-        connect(client, &QLocalSocket::readyRead, this, [this, client] { onClientReadable(client); });
-        connect(client, &QLocalSocket::disconnected, client, &QObject::deleteLater);
-        if (client->bytesAvailable() > 0)
-            onClientReadable(client);
-    }
-}
-
-void TLocalSocketSingleInstance::onClientReadable(QLocalSocket* client) {
+void TLocalSocketSingleInstance::onClientReadable(TUnixConnection* client) {
     const QByteArray request = showRequestBytes();
-    if (client->bytesAvailable() < request.size())
+    if (client->received().size() < request.size())
         return;
-    if (client->peek(kSendTag.size()) == kSendTag) {
+    if (client->received().startsWith(kSendTag)) {
         answerSendRequest(client);
         return;
     }
-    const QByteArray data = client->read(MaxRequestBytes);
-    client->disconnectFromServer();
+    const QByteArray data = client->take(MaxRequestBytes);
+    client->abort();
     if (data == request)
         Q_EMIT showRequested();
     else
         qCDebug(lcInstance) << "ignoring an unknown request";
 }
 
-void TLocalSocketSingleInstance::answerSendRequest(QLocalSocket* client) {
-    const qsizetype header = kSendTag.size() + 8;
-    if (client->bytesAvailable() < header)
+void TLocalSocketSingleInstance::answerSendRequest(TUnixConnection* client) {
+    const QByteArray& received = client->received();
+    if (received.size() < kSendHeaderBytes)
         return;
-    const QByteArray head = client->peek(header);
-    const quint32 recipientSize = qFromBigEndian<quint32>(head.constData() + kSendTag.size());
-    const quint32 textSize = qFromBigEndian<quint32>(head.constData() + kSendTag.size() + 4);
+    const quint32 recipientSize = qFromBigEndian<quint32>(received.constData() + kSendTag.size());
+    const quint32 textSize = qFromBigEndian<quint32>(received.constData() + kSendTag.size() + 4);
     if (recipientSize > MaxRecipientBytes || textSize > MaxTextBytes) {
         qCDebug(lcInstance) << "ignoring an oversized request";
         client->abort();
         return;
     }
-    if (client->bytesAvailable() < header + qint64(recipientSize) + qint64(textSize))
+    if (received.size() < kSendHeaderBytes + qsizetype(recipientSize) + qsizetype(textSize))
         return;
-    client->skip(header);
-    const QByteArray recipient = client->read(recipientSize);
-    const QByteArray text = client->read(textSize);
+    client->stopReading();
+    client->take(kSendHeaderBytes);
+    const QByteArray recipient = client->take(recipientSize);
+    const QByteArray text = client->take(textSize);
     // Sending lets events run; the client may be gone when it returns.
-    const QPointer<QLocalSocket> guard(client);
+    const QPointer<TUnixConnection> guard(client);
     const TMessageReply reply = handleMessage(recipient, text);
     if (!guard)
         return;
-    client->write(reply.sent ? QByteArrayLiteral("OK\n") : QByteArrayLiteral("ERR\n") + reply.error.toUtf8());
-    client->disconnectFromServer(); // after the answer has been written
+    client->writeAndClose(reply.sent ? QByteArrayLiteral("OK\n") : QByteArrayLiteral("ERR\n") + reply.error.toUtf8());
 }
 
 bool TLocalSocketSingleInstance::sendShowRequest() {
-    QLocalSocket socket;
-    socket.connectToServer(FSocketPath);
-    if (!socket.waitForConnected(TimeoutMs))
-        return false;
-    socket.write(showRequestBytes());
-    bool written = true;
-    while (socket.bytesToWrite() > 0 && written)
-        written = socket.waitForBytesWritten(TimeoutMs);
-    socket.disconnectFromServer();
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(TimeoutMs);
-    return written;
+    TUnixClient client;
+    return client.connectTo(FSocketPath, TimeoutMs) == TUnixClient::TConnect::Connected &&
+           client.write(showRequestBytes(), TimeoutMs);
 }
 
 QByteArray TLocalSocketSingleInstance::sendRequestBytes(const QByteArray& recipient, const QByteArray& text) {
@@ -227,18 +215,18 @@ std::optional<TSingleInstance::TMessageReply>
 TLocalSocketSingleInstance::handOverMessage(const QByteArray& recipient, const QByteArray& text) {
     if (recipient.size() > qsizetype(MaxRecipientBytes) || text.size() > qsizetype(MaxTextBytes))
         return TMessageReply{false, QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!")};
-    QLocalSocket socket;
-    socket.connectToServer(FSocketPath);
-    if (!socket.waitForConnected(TimeoutMs))
+    TUnixClient client;
+    if (client.connectTo(FSocketPath, TimeoutMs) != TUnixClient::TConnect::Connected)
         return std::nullopt;
-    socket.write(sendRequestBytes(recipient, text));
+    // An instance that closes early, answers with anything else or not at all
+    // has not taken the message.
     QByteArray answer;
-    while (socket.state() == QLocalSocket::ConnectedState && socket.waitForReadyRead(ReplyTimeoutMs))
-        answer += socket.readAll();
-    answer += socket.readAll();
+    if (!client.write(sendRequestBytes(recipient, text), TimeoutMs))
+        return TMessageReply{false, kNoAnswer};
+    client.readToEnd(answer, ReplyTimeoutMs, kLargestAnswerBytes);
     if (answer == "OK\n")
         return TMessageReply{true, QString()};
-    if (answer.startsWith("ERR\n"))
+    if (answer.startsWith("ERR\n") && answer.size() <= kLargestAnswerBytes)
         return TMessageReply{false, QString::fromUtf8(answer.mid(4))};
-    return TMessageReply{false, QStringLiteral("Die laufende Palavero-Instanz hat nicht geantwortet.")};
+    return TMessageReply{false, kNoAnswer};
 }

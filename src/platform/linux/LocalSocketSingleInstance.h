@@ -4,8 +4,8 @@
 
 #include <QString>
 
-class QLocalServer;
-class QLocalSocket;
+class TUnixConnection;
+class TUnixServer;
 
 // Single instance through a local socket: the primary instance listens on
 // "PALAVERO.MUTEX" in the user's runtime folder ($XDG_RUNTIME_DIR, else the
@@ -49,11 +49,10 @@ public:
 private:
     enum class TProbe { Nobody, Answered, Stale };
     TProbe probe() const;
-    void onNewConnection();
-    void onClientReadable(QLocalSocket* client);
-    void answerSendRequest(QLocalSocket* client);
+    void onClientReadable(TUnixConnection* client);
+    void answerSendRequest(TUnixConnection* client);
 
     QString FSocketPath;
-    QLocalServer* FServer = nullptr;
+    TUnixServer* FServer = nullptr;
     bool FPrimary = false;
 };

@@ -67,9 +67,7 @@ bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& ad
     if (name == FOwnName)
         return false;
     // One look-up: a listed name leaves the set as it was.
-    const qsizetype listed = FTexts.size();
-    FTexts.insert(name);
-    if (FTexts.size() == listed)
+    if (!FTexts.insert(name))
         return false;
     auto entry = makeEntry(name, address);
     const Place place = locate(name, entry->key);
@@ -99,7 +97,7 @@ void TTargetList::removeAt(int row) {
 
 void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& inScope,
                                  const QList<QByteArray>& texts) {
-    const QSet<QByteArray> wanted(texts.cbegin(), texts.cend());
+    const TByteSet wanted(texts.cbegin(), texts.cend());
     // Stale rows as runs of neighbours [first, last].
     QList<std::pair<int, int>> staleRuns;
     for (int row = 0; row < count(); ++row) {
@@ -112,10 +110,9 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
             staleRuns.append({row, row});
     }
     QList<QByteArray> missing;
-    QSet<QByteArray> seen;
+    TByteSet seen;
     for (const QByteArray& text : texts) {
-        if (text != FOwnName && !FTexts.contains(text) && !seen.contains(text)) {
-            seen.insert(text);
+        if (text != FOwnName && !FTexts.contains(text) && seen.insert(text)) {
             missing.append(text);
         }
     }

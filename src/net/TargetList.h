@@ -1,10 +1,10 @@
 #pragma once
 
 #include "core/BlockSequence.h"
+#include "core/ByteSet.h"
 
 #include <QAbstractListModel>
 #include <QCollator>
-#include <QSet>
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -89,5 +89,5 @@ private:
     QByteArray FOwnName;
     QCollator FCollator;
     TBlockSequence<std::unique_ptr<Entry>> FEntries; // sorted by key; inserting costs the same at any length
-    QSet<QByteArray> FTexts;                      // every entry's text, for the exact test
+    TByteSet FTexts;                              // every entry's text, for the exact test
 };

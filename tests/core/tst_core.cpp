@@ -3,6 +3,7 @@
 #include "core/Ansi.h"
 #include "core/AppTitle.h"
 #include "core/BlockSequence.h"
+#include "core/ByteSet.h"
 #include "core/FileReplace.h"
 #include "core/TextUtil.h"
 #include "core/Timestamp.h"
@@ -38,6 +39,8 @@ private Q_SLOTS:
     void appTitle();
     void blockSequenceMatchesVector_data();
     void blockSequenceMatchesVector();
+    void byteSetTellsApart_data();
+    void byteSetTellsApart();
 };
 
 void TestCore::wireEncodings_data() {
@@ -290,6 +293,41 @@ void TestCore::blockSequenceMatchesVector() {
     QVERIFY(blocks.empty());
     QCOMPARE(blocks.lowerBound(5, [](int e, int k) { return e < k; }), size_t(0));
     blocks.clear();
+}
+
+void TestCore::byteSetTellsApart_data() {
+    QTest::addColumn<QByteArray>("listed");
+    QTest::addColumn<QByteArray>("other");
+    QTest::newRow("short names") << QByteArray("PC-01") << QByteArray("PC-02");
+    QTest::newRow("letter case") << QByteArray("buero") << QByteArray("BUERO");
+    QTest::newRow("trailing zero byte") << QByteArray("ab") << QByteArray("ab\0", 3);
+    QTest::newRow("zero bytes only") << QByteArray("\0", 1) << QByteArray("\0\0", 2);
+    QTest::newRow("empty and zero byte") << QByteArray("") << QByteArray("\0", 1);
+    QTest::newRow("15 and 16 bytes") << QByteArray("ABCDEFGHIJKLMNO") << QByteArray("ABCDEFGHIJKLMNO\0", 16);
+    QTest::newRow("long names") << QByteArray("Arbeitsplatz-Buchhaltung-01") << QByteArray("Arbeitsplatz-Buchhaltung-02");
+    QTest::newRow("umlauts") << QByteArray("B\xfcro") << QByteArray("B\xfcro ");
+}
+
+// Names that differ in any byte, or only in length, are different members, on
+// both sides of the length where the hashing changes.
+void TestCore::byteSetTellsApart() {
+    QFETCH(QByteArray, listed);
+    QFETCH(QByteArray, other);
+    TByteSet set;
+    QVERIFY(set.insert(listed));
+    QVERIFY(!set.insert(listed));
+    QVERIFY(set.contains(listed));
+    QVERIFY(!set.contains(other));
+    QVERIFY(set.insert(other));
+    QCOMPARE(set.size(), 2);
+    QVERIFY(set.remove(listed));
+    QVERIFY(!set.contains(listed));
+    QVERIFY(set.contains(other));
+    QVERIFY(!set.remove(listed));
+    // A copy of the bytes (no shared data) is the same member.
+    QVERIFY(set.contains(QByteArray(other.constData(), other.size())));
+    const size_t seed = 12345;
+    QCOMPARE(TByteSet::hash(listed, seed), TByteSet::hash(QByteArray(listed.constData(), listed.size()), seed));
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestCore)

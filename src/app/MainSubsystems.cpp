@@ -37,6 +37,7 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSe
     endpoint->setDestinationPort(c.port);
     handler = std::make_unique<TDatagramHandler>();
     presence = std::make_unique<TPresence>(c.computerName, c.userName, *endpoint, *targetList, c.boxes);
+    presence->networkWatch().setChangeSource(c.platform.networkChanges.get());
     const auto sendDatagram = [this](const QByteArray& host, const QByteArray& text) {
         return endpoint->SendDatagram(host, text);
     };

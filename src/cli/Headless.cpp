@@ -36,6 +36,7 @@ int listen(QCoreApplication& app, TPlatform& platform, IMessageBoxes& boxes, qui
         return 1;
     }
     TListener listener(Ansi::fromUnicode(platform.systemInfo->computerName()), *platform.networkInfo, boxes);
+    listener.setNetworkChanges(platform.networkChanges.get());
     // Connected before the start, whose sends already handle datagrams (and so
     // may see a signal); queued, so that the end comes from the event loop.
     QObject::connect(

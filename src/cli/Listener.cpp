@@ -54,6 +54,10 @@ TListener::TListener(const QByteArray& computerName, INetworkInfo& network, IMes
 
 TListener::~TListener() = default;
 
+void TListener::setNetworkChanges(TNetworkChanges* changes) {
+    FPresence->networkWatch().setChangeSource(changes);
+}
+
 bool TListener::start(quint16 port) {
     FEndpoint->setDestinationPort(port);
     FStarted = FPresence->TimerStartUdpTimer(port);

@@ -10,6 +10,7 @@
 
 class IMessageBoxes;
 class INetworkInfo;
+class TNetworkChanges;
 class TDatagramHandler;
 class TPresence;
 class TTargetList;
@@ -28,6 +29,8 @@ public:
               std::FILE* output = stdout, QObject* parent = nullptr);
     ~TListener() override;
 
+    // The system's reports of network changes, for a start without a network (not owned).
+    void setNetworkChanges(TNetworkChanges* changes);
     // Opens the port and announces this computer; false (with the message of a
     // port that cannot be set up) when the port cannot be opened.
     bool start(quint16 port);

@@ -1,32 +1,44 @@
 #include "net/NetworkWatch.h"
 
+#include "platform/NetworkChanges.h"
 #include "platform/NetworkInfo.h"
-
-#include <QNetworkInformation>
 
 TNetworkWatch::TNetworkWatch(INetworkInfo& net, QObject* parent) : QObject(parent), FNet(net) {
     FLook.setInterval(kLookIntervalMs);
     connect(&FLook, &QTimer::timeout, this, &TNetworkWatch::look);
+    FSettle.setSingleShot(true);
+    FSettle.setInterval(kSettleMs);
+    connect(&FSettle, &QTimer::timeout, this, &TNetworkWatch::look);
+}
+
+void TNetworkWatch::setChangeSource(TNetworkChanges* changes) {
+    const bool active = isActive();
+    stop();
+    if (FChanges)
+        disconnect(FChanges, nullptr, this, nullptr);
+    FChanges = changes;
+    if (FChanges) {
+        connect(FChanges, &TNetworkChanges::changed, this, [this] {
+            if (isActive())
+                FSettle.start();
+        });
+    }
+    if (active)
+        start();
 }
 
 void TNetworkWatch::start() {
     FLook.start();
-    listenForReachability();
+    // Opened only when needed: a program started with a network never listens.
+    if (FChanges)
+        FChanges->start();
 }
 
 void TNetworkWatch::stop() {
     FLook.stop();
-}
-
-void TNetworkWatch::listenForReachability() {
-    // Loaded only when needed: a program started with a network never asks.
-    if (FListening || !QNetworkInformation::loadBackendByFeatures(QNetworkInformation::Feature::Reachability))
-        return;
-    FListening = true;
-    connect(QNetworkInformation::instance(), &QNetworkInformation::reachabilityChanged, this, [this] {
-        if (FLook.isActive())
-            look();
-    });
+    FSettle.stop();
+    if (FChanges)
+        FChanges->stop();
 }
 
 void TNetworkWatch::look() {

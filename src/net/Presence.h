@@ -44,6 +44,7 @@ public:
     void startLonelinessTimer();
     QTimer& lonelinessTimer() { return FTimerCheckLoneliness; }
     const TNetworkWatch& networkWatch() const { return FNetworkWatch; }
+    TNetworkWatch& networkWatch() { return FNetworkWatch; }
     void TimerCheckLonelinessTimer();
 
     // Reactions to presence datagrams; the sender's address is the endpoint's senderIP().

@@ -9,6 +9,7 @@
 #include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
 #include "platform/linux/LocalSocketSingleInstance.h"
+#include "platform/linux/NetlinkNetworkChanges.h"
 #include "platform/linux/LogindSessionMonitor.h"
 #include "platform/linux/QtDesktop.h"
 #include "platform/linux/LazySound.h"
@@ -25,6 +26,7 @@ std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
     auto p = std::make_unique<TPlatform>();
     p->systemInfo = std::make_unique<TLinuxSystemInfo>();
     p->networkInfo = std::make_unique<TLinuxNetworkInfo>();
+    p->networkChanges = std::make_unique<TNetlinkNetworkChanges>();
     p->singleInstance = std::make_unique<TLocalSocketSingleInstance>();
     p->terminationSignals = std::make_unique<TUnixTerminationSignals>();
     if (use == TPlatformUse::Console)

@@ -4,6 +4,7 @@
 #include "platform/Desktop.h"
 #include "platform/Firewall.h"
 #include "platform/GlobalHotKey.h"
+#include "platform/NetworkChanges.h"
 #include "platform/NetworkInfo.h"
 #include "platform/Notifications.h"
 #include "platform/ScreenSaver.h"
@@ -19,6 +20,8 @@
 struct TPlatform {
     std::unique_ptr<ISystemInfo> systemInfo;
     std::unique_ptr<INetworkInfo> networkInfo;
+    // Reports of the interfaces changing, for waiting on a network to appear.
+    std::unique_ptr<TNetworkChanges> networkChanges;
     std::unique_ptr<TSessionMonitor> sessionMonitor;
     std::unique_ptr<IFirewall> firewall;
     std::unique_ptr<IDesktop> desktop;
@@ -37,8 +40,8 @@ struct TPlatform {
 
 // What the services are for: the program with its window, or a mode without a
 // window and display (--send, --listen), which gets only the system and network
-// information, the single-instance socket and the termination signals; the
-// other services stay null.
+// information with its changes, the single-instance socket and the termination
+// signals; the other services stay null.
 enum class TPlatformUse { Desktop, Console };
 
 // The services of the system the program runs on.

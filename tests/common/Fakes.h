@@ -8,6 +8,7 @@
 #include "platform/Firewall.h"
 #include "platform/GlobalHotKey.h"
 #include "platform/MessageBoxes.h"
+#include "platform/NetworkChanges.h"
 #include "platform/NetworkInfo.h"
 #include "platform/ScreenSaver.h"
 #include "platform/SessionMonitor.h"
@@ -145,4 +146,23 @@ class TFakeScreenSaver : public IScreenSaver {
 public:
     int activations = 0;
     void activate() override { ++activations; }
+};
+
+// Reports of network changes that the test makes with report(); a system that
+// reports nothing when unavailable.
+class TFakeNetworkChanges : public TNetworkChanges {
+    Q_OBJECT
+public:
+    using TNetworkChanges::TNetworkChanges;
+    bool available = true;
+    bool listening = false;
+    bool start() override {
+        listening = available;
+        return available;
+    }
+    void stop() override { listening = false; }
+    void report() {
+        if (listening)
+            Q_EMIT changed();
+    }
 };

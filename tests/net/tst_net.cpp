@@ -5,6 +5,7 @@
 #include "core/Timestamp.h"
 #include "net/Datagram.h"
 #include "net/DatagramHandler.h"
+#include "net/NetworkWatch.h"
 #include "net/Presence.h"
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
@@ -195,6 +196,9 @@ class TestNet : public QObject {
     void anmelden();
     void loneliness();
     void lonelinessStopsForGroups();
+    void networkWatchReportedChanges();
+    void networkWatchLooksWithoutReports_data();
+    void networkWatchLooksWithoutReports();
     void sessionLockAndUnlock_data();
     void sessionLockAndUnlock();
     void suspendAndResume();
@@ -1143,6 +1147,83 @@ void TestNet::lonelinessStopsForGroups() {
     emit f.presence.lonelinessTimer().timeout({}); // as the timer fires
     QVERIFY(!f.presence.lonelinessTimer().isActive());
     QVERIFY(f.wire.take().isEmpty());
+}
+
+void TestNet::networkWatchReportedChanges() {
+    TFakeNetworkInfo net;
+    TFakeNetworkChanges changes;
+    TNetworkWatch watch(net);
+    watch.setChangeSource(&changes);
+    watch.setLookInterval(3600 * 1000); // only reports can find the network
+    QSignalSpy appeared(&watch, &TNetworkWatch::appeared);
+    // A program started with a network never listens.
+    QVERIFY(!changes.listening);
+
+    watch.start();
+    QVERIFY(changes.listening);
+    // A change that brings no network (an interface without IPv4 comes up).
+    changes.report();
+    QTest::qWait(TNetworkWatch::kSettleMs * 2);
+    QCOMPARE(appeared.count(), 0);
+    QVERIFY(watch.isActive());
+    // The address is there, but nobody has said so yet.
+    net.addresses = {iface("10.0.0.5", 24)};
+    QTest::qWait(TNetworkWatch::kSettleMs * 2);
+    QCOMPARE(appeared.count(), 0);
+    // Reported: looked at once the reports pause.
+    changes.report();
+    changes.report();
+    QCOMPARE(appeared.count(), 0);
+    QTRY_COMPARE(appeared.count(), 1);
+    QVERIFY(!watch.isActive());
+    QVERIFY(!changes.listening);
+    // A report that was on its way when the watch stopped changes nothing.
+    Q_EMIT changes.changed();
+    QTest::qWait(TNetworkWatch::kSettleMs * 2);
+    QCOMPARE(appeared.count(), 1);
+
+    // Started again (the network went away meanwhile), it reports again.
+    net.addresses.clear();
+    watch.start();
+    QVERIFY(changes.listening);
+    net.addresses = {iface("192.168.1.7", 24)};
+    changes.report();
+    QTRY_COMPARE(appeared.count(), 2);
+    // Stopped while the reports settle: no look.
+    net.addresses.clear();
+    watch.start();
+    net.addresses = {iface("192.168.1.7", 24)};
+    changes.report();
+    watch.stop();
+    QTest::qWait(TNetworkWatch::kSettleMs * 2);
+    QCOMPARE(appeared.count(), 2);
+}
+
+void TestNet::networkWatchLooksWithoutReports_data() {
+    QTest::addColumn<bool>("withSource");
+    QTest::newRow("no source of reports") << false;
+    QTest::newRow("a system that reports nothing") << true;
+}
+
+void TestNet::networkWatchLooksWithoutReports() {
+    QFETCH(bool, withSource);
+    TFakeNetworkInfo net;
+    TFakeNetworkChanges changes;
+    changes.available = false;
+    TNetworkWatch watch(net);
+    if (withSource)
+        watch.setChangeSource(&changes);
+    watch.setLookInterval(10);
+    QSignalSpy appeared(&watch, &TNetworkWatch::appeared);
+    watch.start();
+    QTest::qWait(50);
+    QCOMPARE(appeared.count(), 0);
+    QVERIFY(watch.isActive());
+    net.addresses = {iface("10.0.0.5", 24)};
+    QTRY_COMPARE(appeared.count(), 1);
+    QVERIFY(!watch.isActive());
+    QTest::qWait(50);
+    QCOMPARE(appeared.count(), 1); // once
 }
 
 void TestNet::sessionLockAndUnlock_data() {

@@ -1,6 +1,10 @@
 #include "common/TestMain.h"
 
+#include "platform/HostLookup.h"
 #include "platform/IpAddress.h"
+#include "platform/linux/LinuxSystemInfo.h"
+
+#include <sys/utsname.h>
 
 // Readable failures of QCOMPARE.
 char* toString(const TIpAddress& address) {
@@ -21,6 +25,11 @@ class TestAddresses : public QObject {
     void checks_data();
     void checks();
     void equality();
+    void lookup_data();
+    void lookup();
+    void aceName_data();
+    void aceName();
+    void computerNameIsTheNodeName();
 };
 
 void TestAddresses::parseAndFormat_data() {
@@ -167,6 +176,58 @@ void TestAddresses::equality() {
     QVERIFY(TIpAddress::parse("fe80::1%eth0") != TIpAddress::parse("fe80::1%eth1"));
     QVERIFY(TIpAddress::parse("fe80::1%eth0") != TIpAddress::parse("fe80::1"));
     QVERIFY(TIpAddress() != TIpAddress(quint32(0)));
+}
+
+void TestAddresses::lookup_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QByteArray>("expected"); // empty: no IPv4 address
+
+    QTest::newRow("localhost") << QStringLiteral("localhost") << QByteArray("127.0.0.1");
+    QTest::newRow("letter case ignored") << QStringLiteral("LocalHost") << QByteArray("127.0.0.1");
+    QTest::newRow("dotted address, no lookup") << QStringLiteral("10.1.2.3") << QByteArray("10.1.2.3");
+    QTest::newRow("short address form") << QStringLiteral("10.1") << QByteArray("10.0.0.1");
+    QTest::newRow("IPv6 address has no IPv4") << QStringLiteral("::1") << QByteArray();
+    QTest::newRow("IPv4-mapped is IPv6") << QStringLiteral("::ffff:10.1.2.3") << QByteArray();
+    QTest::newRow("unknown name") << QStringLiteral("no-such-computer.invalid") << QByteArray();
+    QTest::newRow("unknown international name") << QStringLiteral("müller-pc.invalid") << QByteArray();
+    QTest::newRow("group entry") << QStringLiteral("<Gruppe>") << QByteArray();
+    QTest::newRow("blank inside") << QStringLiteral("pc 01") << QByteArray();
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void TestAddresses::lookup() {
+    QFETCH(QString, host);
+    QFETCH(QByteArray, expected);
+    const TIpAddress address = HostLookup::firstIPv4(host);
+    QCOMPARE(address.toText(), expected);
+    QCOMPARE(address.isNull(), expected.isEmpty());
+}
+
+void TestAddresses::aceName_data() {
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("ASCII") << QStringLiteral("PC-01") << QByteArray("pc-01");
+    QTest::newRow("umlaut") << QStringLiteral("Müller-PC") << QByteArray("xn--mller-pc-65a");
+    QTest::newRow("umlauts in one label")
+        << QStringLiteral("ÄÖÜ.example") << QByteArray("xn--4ca0bs.example");
+    QTest::newRow("underscore kept") << QStringLiteral("pc_01") << QByteArray("pc_01");
+    QTest::newRow("blank") << QStringLiteral("pc 01") << QByteArray();
+    QTest::newRow("angle brackets") << QStringLiteral("<Gruppe>") << QByteArray();
+    QTest::newRow("empty label") << QStringLiteral("a..b") << QByteArray();
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void TestAddresses::aceName() {
+    QFETCH(QString, host);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(HostLookup::aceName(host), expected);
+}
+
+void TestAddresses::computerNameIsTheNodeName() {
+    utsname names;
+    QCOMPARE(::uname(&names), 0);
+    const QString node = QString::fromLocal8Bit(names.nodename);
+    QCOMPARE(TLinuxSystemInfo().computerName(), node.section(QLatin1Char('.'), 0, 0));
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestAddresses)

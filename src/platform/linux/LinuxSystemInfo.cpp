@@ -3,14 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QHostInfo>
 #include <QStandardPaths>
+#include <QSysInfo>
 
 #include <pwd.h>
 #include <unistd.h>
 
 QString TLinuxSystemInfo::computerName() const {
-    QString name = QHostInfo::localHostName();
+    QString name = QSysInfo::machineHostName();
     const qsizetype dot = name.indexOf(QLatin1Char('.'));
     if (dot >= 0)
         name.truncate(dot);

@@ -6,14 +6,12 @@
 
 #include "net/NetLog.h"
 #include "platform/FreedMemory.h"
+#include "platform/HostLookup.h"
 
 #include <QCoreApplication>
-#include <QHostInfo>
 #include <QScopedValueRollback>
 #include <QThread>
 #include <QTimer>
-
-#include <algorithm>
 
 namespace {
 
@@ -50,9 +48,9 @@ void TUdpEndpoint::configure(quint16 port) {
     FReadHandler = true;
 }
 
-std::unique_ptr<IDatagramSocket> TUdpEndpoint::bindSocket(QHostAddress::SpecialAddress any, TBindFailure* failure) {
+std::unique_ptr<IDatagramSocket> TUdpEndpoint::bindSocket(TIpAddress::Family family, TBindFailure* failure) {
     TDatagramSocketOptions options;
-    options.any = any;
+    options.family = family;
     options.port = FPort;
     options.maxSize = int(Datagram::kBufferSize);
     options.receiveBuffer = kReceiveBuffer;
@@ -63,13 +61,13 @@ bool TUdpEndpoint::open() {
     if (isOpen())
         return true;
     close();
-    FSocket4 = bindSocket(QHostAddress::AnyIPv4);
+    FSocket4 = bindSocket(TIpAddress::Family::IPv4);
     if (!FSocket4)
         return false;
     // Without IPv6 on the system the endpoint works on IPv4 alone; a port taken
     // on IPv6 is taken.
     TBindFailure failure = TBindFailure::None;
-    FSocket6 = bindSocket(QHostAddress::AnyIPv6, &failure);
+    FSocket6 = bindSocket(TIpAddress::Family::IPv6, &failure);
     if (!FSocket6 && failure != TBindFailure::FamilyMissing) {
         close();
         return false;
@@ -96,9 +94,8 @@ int TUdpEndpoint::receiveBufferSize() const {
 QStringList TUdpEndpoint::BroadcastAddresses(const QList<TInterfaceAddress>& local) {
     QStringList list;
     for (const TInterfaceAddress& entry : local) {
-        bool ok = false;
-        const quint32 ip = entry.address.toIPv4Address(&ok);
-        if (!ok)
+        quint32 ip = 0;
+        if (!entry.address.toIPv4(ip))
             continue;
         // An unknown prefix (-1) counts as a /24 network.
         const int prefix = entry.prefixLength < 0 ? 24 : entry.prefixLength;
@@ -108,7 +105,7 @@ QStringList TUdpEndpoint::BroadcastAddresses(const QList<TInterfaceAddress>& loc
             continue;
         }
         const quint32 mask = prefix == 0 ? 0u : ~quint32(0) << (32 - prefix);
-        list << QHostAddress(ip | ~mask).toString();
+        list << TIpAddress(ip | ~mask).toString();
     }
     if (list.isEmpty())
         return {kLimitedBroadcast};
@@ -120,16 +117,16 @@ QStringList TUdpEndpoint::BroadcastAddresses(const QList<TInterfaceAddress>& loc
 QStringList TUdpEndpoint::LocalAddresses(const QList<TInterfaceAddress>& local) {
     QStringList list;
     for (const TInterfaceAddress& entry : local) {
-        if (entry.address.protocol() == QAbstractSocket::IPv4Protocol)
+        if (entry.address.isIPv4())
             list << entry.address.toString();
     }
     list.removeDuplicates();
     return list;
 }
 
-bool TUdpEndpoint::resolve(const QByteArray& host, QHostAddress& address) const {
+bool TUdpEndpoint::resolve(const QByteArray& host, TIpAddress& address) const {
     if (HostName::isDottedIPv4(host)) {
-        address.setAddress(QString::fromLatin1(host));
+        address = TIpAddress::parse(host);
         return true;
     }
     if (host.isEmpty())
@@ -137,20 +134,11 @@ bool TUdpEndpoint::resolve(const QByteArray& host, QHostAddress& address) const 
     // An IPv6 peer is listed by its address with its zone ("fe80::1%eth0"),
     // which a name lookup would lose.
     if (host.contains(':')) {
-        return address.setAddress(QString::fromLatin1(host)) &&
-               address.protocol() == QAbstractSocket::IPv6Protocol;
+        address = TIpAddress::parse(host);
+        return address.isIPv6();
     }
-    const QHostInfo info = QHostInfo::fromName(Ansi::toUnicode(host));
-    if (info.error() != QHostInfo::NoError)
-        return false;
-    const auto addresses = info.addresses();
-    const auto it = std::find_if(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
-        return a.protocol() == QAbstractSocket::IPv4Protocol;
-    });
-    if (it == addresses.end())
-        return false;
-    address = *it;
-    return true;
+    address = HostLookup::firstIPv4(Ansi::toUnicode(host));
+    return !address.isNull();
 }
 
 bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) {
@@ -174,7 +162,7 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
                 ok = unreachableOnly = false;
                 break;
             }
-            if (!sendTo(*FSocket4, wire, QHostAddress(target))) {
+            if (!sendTo(*FSocket4, wire, TIpAddress::parse(target.toLatin1()))) {
                 ok = false;
                 unreachableOnly = unreachableOnly && FLastSendUnreachable;
             }
@@ -185,16 +173,16 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     }
 
     FLastSendUnreachable = false;
-    QHostAddress address;
+    TIpAddress address;
     if (!resolve(host, address) || !isOpen())
         return false;
     const QByteArray wire = Ansi::toWireUnicast(text);
-    if (address.protocol() == QAbstractSocket::IPv6Protocol)
+    if (address.isIPv6())
         return FSocket6 && sendTo(*FSocket6, wire, address);
     return sendTo(*FSocket4, wire, address);
 }
 
-bool TUdpEndpoint::sendTo(IDatagramSocket& socket, const QByteArray& wire, const QHostAddress& to) {
+bool TUdpEndpoint::sendTo(IDatagramSocket& socket, const QByteArray& wire, const TIpAddress& to) {
     const IDatagramSocket::SendResult result = socket.send(wire, to, destinationPort());
     FLastSendUnreachable = result == IDatagramSocket::SendResult::Unreachable;
     return result == IDatagramSocket::SendResult::Sent;
@@ -259,9 +247,8 @@ void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
     FOwnAddresses.clear();
     FNetworkEdges.clear();
     for (const TInterfaceAddress& entry : local) {
-        bool ok = false;
-        const quint32 ip = entry.address.toIPv4Address(&ok);
-        if (!ok)
+        quint32 ip = 0;
+        if (!entry.address.toIPv4(ip))
             continue;
         FOwnAddresses << ip;
         const int prefix = entry.prefixLength < 0 ? 24 : entry.prefixLength;
@@ -273,42 +260,20 @@ void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
     FLocalCacheAge.start();
 }
 
-bool TUdpEndpoint::dropsSender(const QHostAddress& sender) {
+bool TUdpEndpoint::dropsSender(const TIpAddress& sender) {
     if (!FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs)
         noteLocal(FNet.localIPv4());
-    bool isIPv4 = false;
-    const quint32 ip = sender.toIPv4Address(&isIPv4);
-    if (!isIPv4)
-        return sender.isMulticast() || sender == QHostAddress(QHostAddress::AnyIPv6) || sender.isNull();
+    quint32 ip = 0;
+    if (!sender.toIPv4(ip))
+        return sender.isMulticast() || sender.isAnyIPv6() || sender.isNull();
     const bool multicast = (ip >> 28) == 0xE;
     return ip == 0 || ip == 0xFFFFFFFFu || multicast || FOwnAddresses.contains(ip) ||
            FNetworkEdges.contains(ip);
 }
 
-void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender) {
+void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const TIpAddress& sender) {
     if (dropsSender(sender))
         return;
-    FSenderIP = addressText(sender);
+    FSenderIP = sender.toText();
     Q_EMIT datagramReceived(Ansi::fromWire(bytes));
-}
-
-QByteArray TUdpEndpoint::addressText(const QHostAddress& address) {
-    bool isIPv4 = false;
-    const quint32 ip = address.toIPv4Address(&isIPv4);
-    if (!isIPv4 || address.protocol() != QAbstractSocket::IPv4Protocol)
-        return address.toString().toLatin1();
-    // Dotted text without going through QString: this runs for every datagram.
-    char buffer[16];
-    char* p = buffer;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const unsigned octet = (ip >> shift) & 0xFF;
-        if (octet >= 100)
-            *p++ = char('0' + octet / 100);
-        if (octet >= 10)
-            *p++ = char('0' + octet / 10 % 10);
-        *p++ = char('0' + octet % 10);
-        if (shift)
-            *p++ = '.';
-    }
-    return QByteArray(buffer, p - buffer);
 }

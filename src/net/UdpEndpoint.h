@@ -2,12 +2,12 @@
 
 #include "platform/DatagramQueue.h"
 #include "platform/DatagramSocket.h"
+#include "platform/IpAddress.h"
 #include "platform/MessageBoxes.h"
 #include "platform/NetworkInfo.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
-#include <QHostAddress>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -71,26 +71,24 @@ class TUdpEndpoint : public QObject {
     static QStringList BroadcastAddresses(const QList<TInterfaceAddress>& local);
     // The local IPv4 addresses as dotted text, each once.
     static QStringList LocalAddresses(const QList<TInterfaceAddress>& local);
-    // The sender address as the program keeps it (dotted text for IPv4).
-    static QByteArray addressText(const QHostAddress& address);
 
   Q_SIGNALS:
     // A datagram from another computer, as Windows-1252 text; senderIP() is set.
     void datagramReceived(const QByteArray& text);
 
   private:
-    std::unique_ptr<IDatagramSocket> bindSocket(QHostAddress::SpecialAddress any, TBindFailure* failure = nullptr);
-    bool sendTo(IDatagramSocket& socket, const QByteArray& wire, const QHostAddress& to);
+    std::unique_ptr<IDatagramSocket> bindSocket(TIpAddress::Family family, TBindFailure* failure = nullptr);
+    bool sendTo(IDatagramSocket& socket, const QByteArray& wire, const TIpAddress& to);
     void drain();
     // Logs the datagrams dropped since the last report; in a long run at most once a second.
     void reportDropped(bool inRun = false);
-    void MyIdUDPServer1UDPRead(const QByteArray& bytes, const QHostAddress& sender);
+    void MyIdUDPServer1UDPRead(const QByteArray& bytes, const TIpAddress& sender);
     // The program's own datagrams, and datagrams whose source no computer can
     // have (a network or broadcast address of a local network, 0.0.0.0,
     // multicast), are dropped.
-    bool dropsSender(const QHostAddress& sender);
+    bool dropsSender(const TIpAddress& sender);
     void noteLocal(const QList<TInterfaceAddress>& local);
-    bool resolve(const QByteArray& host, QHostAddress& address) const;
+    bool resolve(const QByteArray& host, TIpAddress& address) const;
 
     INetworkInfo& FNet;
     IMessageBoxes& FBoxes;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/IpAddress.h"
+
 #include <QByteArray>
-#include <QHostAddress>
 #include <QMutex>
 #include <QObject>
 
@@ -11,7 +12,7 @@
 // One datagram as a reader took it from the socket.
 struct TReceivedDatagram {
     QByteArray bytes;
-    QHostAddress sender;
+    TIpAddress sender;
 };
 
 // Datagrams moved off the sockets by reader threads, waiting for the GUI

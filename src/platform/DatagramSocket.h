@@ -1,7 +1,8 @@
 #pragma once
 
+#include "platform/IpAddress.h"
+
 #include <QByteArray>
-#include <QHostAddress>
 
 #include <memory>
 
@@ -21,7 +22,7 @@ public:
         Failed,
     };
     // Sends the bytes as one datagram.
-    virtual SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) = 0;
+    virtual SendResult send(const QByteArray& bytes, const TIpAddress& to, quint16 port) = 0;
     // The kernel's receive buffer in bytes.
     virtual int receiveBufferSize() const = 0;
     // Moves what waits in the kernel's buffer into the queue now, from the
@@ -32,7 +33,7 @@ public:
 };
 
 struct TDatagramSocketOptions {
-    QHostAddress::SpecialAddress any = QHostAddress::AnyIPv4; // or AnyIPv6 (IPv6 only)
+    TIpAddress::Family family = TIpAddress::Family::IPv4; // or IPv6 (IPv6 only)
     quint16 port = 0;
     int maxSize = 8192;          // longest datagram delivered
     int receiveBuffer = 4 << 20; // asked of the kernel, which may grant less

@@ -1,10 +1,11 @@
 #pragma once
 
-#include <QHostAddress>
+#include "platform/IpAddress.h"
+
 #include <QList>
 
 struct TInterfaceAddress {
-    QHostAddress address; // IPv4
+    TIpAddress address; // IPv4
     int prefixLength = 24;
     bool operator==(const TInterfaceAddress&) const = default;
 };

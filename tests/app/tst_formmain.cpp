@@ -80,7 +80,7 @@ struct Fixture {
         sys->locale = locale;
         system = sys.get();
         auto net = std::make_unique<TFakeNetworkInfo>();
-        net->addresses = {{QHostAddress(QStringLiteral("127.0.0.1")), 8}};
+        net->addresses = {{TIpAddress::localhost(), 8}};
         platform.systemInfo = std::move(sys);
         platform.networkInfo = std::move(net);
         platform.sessionMonitor = std::make_unique<TFakeSessionMonitor>();

@@ -86,7 +86,7 @@ void TestCli::listenerPrintsReceivedMessages() {
     std::FILE* out = std::tmpfile();
     QVERIFY(out);
     TFakeNetworkInfo net;
-    net.addresses = {{QHostAddress(QStringLiteral("127.0.0.2")), 8}};
+    net.addresses = {{TIpAddress::parse("127.0.0.2"), 8}};
     TFakeMessageBoxes boxes;
     TListener listener("PC-L", net, boxes, out);
     listener.setClock([] { return QDateTime(QDate(2026, 12, 10), QTime(9, 15, 2), QTimeZone(3600)); });

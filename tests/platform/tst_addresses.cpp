@@ -1,8 +1,14 @@
 #include "common/TestMain.h"
 
+#include "platform/DatagramQueue.h"
+#include "platform/DatagramSocket.h"
 #include "platform/HostLookup.h"
 #include "platform/IpAddress.h"
+#include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
+
+#include <QNetworkInterface>
+#include <QUdpSocket>
 
 #include <sys/utsname.h>
 
@@ -29,7 +35,10 @@ class TestAddresses : public QObject {
     void lookup();
     void aceName_data();
     void aceName();
+    void localIPv4LeavesOutLoopbackAndDownInterfaces();
     void computerNameIsTheNodeName();
+    void datagramSocketOnIPv6_data();
+    void datagramSocketOnIPv6();
 };
 
 void TestAddresses::parseAndFormat_data() {
@@ -223,11 +232,90 @@ void TestAddresses::aceName() {
     QCOMPARE(HostLookup::aceName(host), expected);
 }
 
+// The addresses of the interfaces that are up, as the system lists them.
+void TestAddresses::localIPv4LeavesOutLoopbackAndDownInterfaces() {
+    QList<TInterfaceAddress> expected;
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        if (!(iface.flags() & QNetworkInterface::IsUp) || (iface.flags() & QNetworkInterface::IsLoopBack))
+            continue;
+        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv4Protocol && !entry.ip().isLoopback())
+                expected.append({TIpAddress(entry.ip().toIPv4Address()), entry.prefixLength()});
+        }
+    }
+    const QList<TInterfaceAddress> local = TLinuxNetworkInfo().localIPv4();
+    QCOMPARE(local, expected);
+    for (const TInterfaceAddress& entry : local) {
+        QVERIFY(entry.address.isIPv4());
+        QVERIFY(!entry.address.isLoopback());
+        QVERIFY(entry.prefixLength >= 0 && entry.prefixLength <= 32);
+    }
+}
+
 void TestAddresses::computerNameIsTheNodeName() {
     utsname names;
     QCOMPARE(::uname(&names), 0);
     const QString node = QString::fromLocal8Bit(names.nodename);
     QCOMPARE(TLinuxSystemInfo().computerName(), node.section(QLatin1Char('.'), 0, 0));
+}
+
+namespace {
+// A link-local IPv6 address of this computer with its zone ("fe80::…%eth0"); null without one.
+QHostAddress linkLocalIPv6() {
+    for (const QNetworkInterface& iface : QNetworkInterface::allInterfaces()) {
+        if (!(iface.flags() & QNetworkInterface::IsUp))
+            continue;
+        for (const QNetworkAddressEntry& entry : iface.addressEntries()) {
+            if (entry.ip().protocol() == QAbstractSocket::IPv6Protocol && entry.ip().isLinkLocal()) {
+                QHostAddress address = entry.ip();
+                address.setScopeId(iface.name());
+                return address;
+            }
+        }
+    }
+    return {};
+}
+} // namespace
+
+void TestAddresses::datagramSocketOnIPv6_data() {
+    QTest::addColumn<bool>("linkLocal");
+    QTest::newRow("loopback") << false;
+    QTest::newRow("link-local, with its zone") << true;
+}
+
+// The IPv6 socket tells the sender as an IPv6 address, with the interface of a
+// link-local one, and answers it there.
+void TestAddresses::datagramSocketOnIPv6() {
+    QFETCH(bool, linkLocal);
+    const QHostAddress peerAddress = linkLocal ? linkLocalIPv6() : QHostAddress(QHostAddress::LocalHostIPv6);
+    QUdpSocket peer;
+    if (peerAddress.isNull() || !peer.bind(peerAddress, 0))
+        QSKIP("no such IPv6 address on this computer");
+    QUdpSocket probe;
+    QVERIFY(probe.bind(QHostAddress::AnyIPv6, 0, QAbstractSocket::DontShareAddress));
+    TDatagramSocketOptions options;
+    options.family = IPv6;
+    options.port = probe.localPort();
+    probe.close();
+    TDatagramQueue queue;
+    std::unique_ptr<IDatagramSocket> socket = OpenDatagramSocket(options, queue);
+    QVERIFY(socket);
+
+    QCOMPARE(peer.writeDatagram("hello", peerAddress, options.port), 5);
+    QTRY_COMPARE(queue.size(), 1);
+    TReceivedDatagram got;
+    QVERIFY(queue.take(got));
+    QCOMPARE(got.bytes, QByteArray("hello"));
+    QCOMPARE(got.sender.toString(), peerAddress.toString());
+    QCOMPARE(got.sender.zone().isEmpty(), !linkLocal);
+
+    QCOMPARE(socket->send("back", got.sender, peer.localPort()), IDatagramSocket::SendResult::Sent);
+    QTRY_VERIFY(peer.hasPendingDatagrams());
+    QByteArray answer(int(peer.pendingDatagramSize()), Qt::Uninitialized);
+    peer.readDatagram(answer.data(), answer.size());
+    QCOMPARE(answer, QByteArray("back"));
+    // Nothing goes to no address.
+    QCOMPARE(socket->send("x", TIpAddress(), peer.localPort()), IDatagramSocket::SendResult::Failed);
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestAddresses)

@@ -1006,7 +1006,7 @@ namespace {
 std::vector<TReceivedDatagram> datagrams(std::initializer_list<QByteArray> texts) {
     std::vector<TReceivedDatagram> out;
     for (const QByteArray& text : texts)
-        out.push_back({text, QHostAddress(QHostAddress::LocalHost)});
+        out.push_back({text, TIpAddress::localhost()});
     return out;
 }
 
@@ -1034,7 +1034,7 @@ void TestPlatform::datagramQueueBoundedByMemory() {
     TReceivedDatagram first;
     QVERIFY(queue.take(first));
     QCOMPARE(first.bytes, a);
-    QCOMPARE(first.sender, QHostAddress(QHostAddress::LocalHost));
+    QCOMPARE(first.sender, TIpAddress::localhost());
     batch = datagrams({e, d});
     queue.append(batch);
     QCOMPARE(queue.dropped(), 2u);
@@ -1148,12 +1148,12 @@ void TestPlatform::datagramSocketReadsWithoutEventLoop() {
         QThread::msleep(1);
     TReceivedDatagram first;
     QVERIFY(queue.take(first));
-    QCOMPARE(first.sender, QHostAddress(QStringLiteral("127.0.0.2")));
+    QCOMPARE(first.sender, TIpAddress::parse("127.0.0.2"));
     QCOMPARE(QList<QByteArray>{first.bytes} + takeAll(queue), expected);
     QCOMPARE(queue.dropped(), 0u);
 
     // Sending, and closing with the reader waiting.
-    QCOMPARE(socket->send("hello", QHostAddress(QStringLiteral("127.0.0.2")), peer.localPort()),
+    QCOMPARE(socket->send("hello", TIpAddress::parse("127.0.0.2"), peer.localPort()),
              IDatagramSocket::SendResult::Sent);
     QTRY_VERIFY(peer.hasPendingDatagrams());
     QVERIFY(socket->receiveBufferSize() > 0);

@@ -3,13 +3,13 @@
 #include "platform/DatagramQueue.h"
 
 #include <QLoggingCategory>
-#include <QNetworkInterface>
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -49,41 +49,46 @@ void preferShortSlices() {
 }
 
 // The sender with its zone: a link-local IPv6 address is reachable only
-// through the interface it came in on.
-QHostAddress senderAddress(const sockaddr_storage& from) {
-    QHostAddress address(reinterpret_cast<const sockaddr*>(&from));
-    if (from.ss_family == AF_INET6) {
-        const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
-        if (in6.sin6_scope_id != 0)
-            address.setScopeId(QNetworkInterface::interfaceNameFromIndex(int(in6.sin6_scope_id)));
+// through the interface it came in on. The zone is the interface's name, or
+// its number when it has none.
+TIpAddress senderAddress(const sockaddr_storage& from) {
+    if (from.ss_family == AF_INET)
+        return TIpAddress(ntohl(reinterpret_cast<const sockaddr_in&>(from).sin_addr.s_addr));
+    if (from.ss_family != AF_INET6)
+        return {};
+    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
+    TIpAddress::TIPv6Bytes bytes;
+    std::memcpy(bytes.data(), &in6.sin6_addr, bytes.size());
+    QByteArray zone;
+    if (in6.sin6_scope_id != 0) {
+        char name[IF_NAMESIZE];
+        zone = ::if_indextoname(in6.sin6_scope_id, name) ? QByteArray(name)
+                                                         : QByteArray::number(in6.sin6_scope_id);
     }
-    return address;
+    return TIpAddress(bytes, zone);
 }
 
-bool toSockaddr(const QHostAddress& address, quint16 port, sockaddr_storage& out, socklen_t& length) {
+bool toSockaddr(const TIpAddress& address, quint16 port, sockaddr_storage& out, socklen_t& length) {
     std::memset(&out, 0, sizeof out);
-    bool isIPv4 = false;
-    const quint32 ip = address.toIPv4Address(&isIPv4);
-    if (isIPv4 && address.protocol() == QAbstractSocket::IPv4Protocol) {
+    if (address.isIPv4()) {
         auto* in = reinterpret_cast<sockaddr_in*>(&out);
         in->sin_family = AF_INET;
         in->sin_port = htons(port);
-        in->sin_addr.s_addr = htonl(ip);
+        in->sin_addr.s_addr = htonl(address.toIPv4());
         length = sizeof *in;
         return true;
     }
-    if (address.protocol() == QAbstractSocket::IPv6Protocol) {
+    if (address.isIPv6()) {
         auto* in6 = reinterpret_cast<sockaddr_in6*>(&out);
         in6->sin6_family = AF_INET6;
         in6->sin6_port = htons(port);
-        const Q_IPV6ADDR bytes = address.toIPv6Address();
-        std::memcpy(&in6->sin6_addr, bytes.c, sizeof bytes.c);
+        std::memcpy(&in6->sin6_addr, address.toIPv6().data(), address.toIPv6().size());
         // The zone as a number or as an interface name.
-        const QString zone = address.scopeId();
+        const QByteArray zone = address.zone();
         bool numeric = false;
         in6->sin6_scope_id = zone.toUInt(&numeric);
         if (!numeric && !zone.isEmpty())
-            in6->sin6_scope_id = uint(QNetworkInterface::interfaceIndexFromName(zone));
+            in6->sin6_scope_id = ::if_nametoindex(zone.constData());
         length = sizeof *in6;
         return true;
     }
@@ -206,7 +211,7 @@ bool TPosixDatagramSocket::takeBatch(TReadBatch& batch) {
     }
 }
 
-IDatagramSocket::SendResult TPosixDatagramSocket::send(const QByteArray& bytes, const QHostAddress& to,
+IDatagramSocket::SendResult TPosixDatagramSocket::send(const QByteArray& bytes, const TIpAddress& to,
                                                        quint16 port) {
     sockaddr_storage address;
     socklen_t length = 0;
@@ -238,7 +243,7 @@ std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions
     TBindFailure ignored;
     TBindFailure& why = failure ? *failure : ignored;
     why = TBindFailure::Other;
-    const bool v6 = options.any == QHostAddress::AnyIPv6;
+    const bool v6 = options.family == TIpAddress::Family::IPv6;
     const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         if (errno == EAFNOSUPPORT)

@@ -15,7 +15,7 @@ public:
     TPosixDatagramSocket(int fd, int maxSize, TDatagramQueue& queue);
     ~TPosixDatagramSocket() override;
 
-    SendResult send(const QByteArray& bytes, const QHostAddress& to, quint16 port) override;
+    SendResult send(const QByteArray& bytes, const TIpAddress& to, quint16 port) override;
     int receiveBufferSize() const override;
     void takeWaiting() override;
 

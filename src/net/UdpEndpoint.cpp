@@ -151,8 +151,7 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     const quint16 port = destinationPort();
 
     if (host == "*") {
-        const QList<TInterfaceAddress> local = FNet.localIPv4();
-        noteLocal(local);
+        const QList<TInterfaceAddress> local = localForBroadcast();
         const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
         bool unreachableOnly = true;
@@ -243,7 +242,17 @@ void TUdpEndpoint::reportDropped(bool inRun) {
     FReportedDrops = dropped;
 }
 
+QList<TInterfaceAddress> TUdpEndpoint::localForBroadcast() {
+    // Every connect is answered by a broadcast: when many computers start at
+    // once, a look at the interfaces for each answer (tens of microseconds)
+    // would be most of the work.
+    if (!FDraining || !FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs)
+        noteLocal(FNet.localIPv4());
+    return FLocal;
+}
+
 void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
+    FLocal = local;
     FOwnAddresses.clear();
     FNetworkEdges.clear();
     for (const TInterfaceAddress& entry : local) {

@@ -56,7 +56,11 @@ public:
 class TFakeNetworkInfo : public INetworkInfo {
 public:
     QList<TInterfaceAddress> addresses;
-    QList<TInterfaceAddress> localIPv4() const override { return addresses; }
+    mutable int looks = 0;
+    QList<TInterfaceAddress> localIPv4() const override {
+        ++looks;
+        return addresses;
+    }
 };
 
 class TFakeSessionMonitor : public TSessionMonitor {

@@ -12,6 +12,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QCollator>
+#include <QDeadlineTimer>
 #include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -185,6 +186,7 @@ class TestNet : public QObject {
     // Presence
     void connectIsAnsweredWithOneRefresh();
     void refreshIsNotAnswered();
+    void answersInOneRunShareOneLookAtTheInterfaces();
     void ownConnectAddsNothingButIsAnswered();
     void disconnectRemovesSender();
     void addressFixedOnFirstSight();
@@ -1024,6 +1026,32 @@ void TestNet::connectIsAnsweredWithOneRefresh() {
     QVERIFY(f.deliver("PC-04:KVPALAVEROCONNECT:"));
     QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROREFRESH:"});
     QCOMPARE(f.targets.count(), 1);
+}
+
+// Many computers starting at once: the connects that wait together are answered
+// with one look at the interfaces; a broadcast of the program's own looks afresh.
+void TestNet::answersInOneRunShareOneLookAtTheInterfaces() {
+    TNetFixture f;
+    QVERIFY(f.start());
+    QSignalSpy received(&f.endpoint, &TUdpEndpoint::datagramReceived);
+    const QList<QByteArray> senders{"PC-01", "PC-02", "PC-03", "PC-04"};
+    for (const QByteArray& sender : senders)
+        f.peer.send(sender + ":KVPALAVEROCONNECT:", f.port);
+    // All of them queued before the event loop hands the first one on.
+    QDeadlineTimer deadline(5000);
+    while (f.endpoint.queue().size() < senders.size() && !deadline.hasExpired())
+        QThread::msleep(1);
+    f.net.looks = 0;
+    QTRY_COMPARE(received.count(), senders.size());
+    QCOMPARE(f.targets.count(), senders.size());
+    QCOMPARE(f.wire.take(), QList<QByteArray>(senders.size(), "PC-TEST:KVPALAVEROREFRESH:"));
+    QVERIFY2(f.net.looks <= 1, qPrintable(QString::number(f.net.looks)));
+    f.net.looks = 0;
+    // Outside a run of received datagrams a changed network is seen at once.
+    f.net.addresses = {iface("127.0.0.1", 16)};
+    f.presence.AnnouncePresence(false);
+    QCOMPARE(f.net.looks, 1);
+    QCOMPARE(f.wire.take(), QList<QByteArray>{"PC-TEST:KVPALAVEROREFRESH:"});
 }
 
 void TestNet::refreshIsNotAnswered() {

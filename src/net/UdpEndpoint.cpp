@@ -151,17 +151,17 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     const quint16 port = destinationPort();
 
     if (host == "*") {
-        const QList<TInterfaceAddress> local = localForBroadcast();
+        const QList<TIpAddress> targets = broadcastTargets();
         const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
         bool unreachableOnly = true;
-        for (const QString& target : BroadcastAddresses(local)) {
+        for (const TIpAddress& target : targets) {
             // Pending events run after each send and may close the endpoint.
             if (!isOpen()) {
                 ok = unreachableOnly = false;
                 break;
             }
-            if (!sendTo(*FSocket4, wire, TIpAddress::parse(target.toLatin1()))) {
+            if (!sendTo(*FSocket4, wire, target)) {
                 ok = false;
                 unreachableOnly = unreachableOnly && FLastSendUnreachable;
             }
@@ -242,17 +242,19 @@ void TUdpEndpoint::reportDropped(bool inRun) {
     FReportedDrops = dropped;
 }
 
-QList<TInterfaceAddress> TUdpEndpoint::localForBroadcast() {
+const QList<TIpAddress>& TUdpEndpoint::broadcastTargets() {
     // Every connect is answered by a broadcast: when many computers start at
     // once, a look at the interfaces for each answer (tens of microseconds)
     // would be most of the work.
     if (!FDraining || !FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs)
         noteLocal(FNet.localIPv4());
-    return FLocal;
+    return FBroadcastTargets;
 }
 
 void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
-    FLocal = local;
+    FBroadcastTargets.clear();
+    for (const QString& target : BroadcastAddresses(local))
+        FBroadcastTargets << TIpAddress::parse(target.toLatin1());
     FOwnAddresses.clear();
     FNetworkEdges.clear();
     for (const TInterfaceAddress& entry : local) {

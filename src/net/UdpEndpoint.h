@@ -88,9 +88,9 @@ class TUdpEndpoint : public QObject {
     // multicast), are dropped.
     bool dropsSender(const TIpAddress& sender);
     void noteLocal(const QList<TInterfaceAddress>& local);
-    // The interfaces for a broadcast: looked at afresh, except while received
-    // datagrams are handled, where answers share one look a second.
-    QList<TInterfaceAddress> localForBroadcast();
+    // Where a broadcast goes: the interfaces are looked at afresh, except while
+    // received datagrams are handled, where answers share one look a second.
+    const QList<TIpAddress>& broadcastTargets();
     bool resolve(const QByteArray& host, TIpAddress& address) const;
 
     INetworkInfo& FNet;
@@ -113,7 +113,7 @@ class TUdpEndpoint : public QObject {
     // The local addresses for the own-datagram filter and the network and
     // broadcast addresses of the local networks, fetched at most once per second
     // while datagrams stream in.
-    QList<TInterfaceAddress> FLocal;
+    QList<TIpAddress> FBroadcastTargets;
     QList<quint32> FOwnAddresses;
     QList<quint32> FNetworkEdges;
     QElapsedTimer FLocalCacheAge;

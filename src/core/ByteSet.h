@@ -24,7 +24,6 @@ public:
     bool contains(const QByteArray& bytes) const { return FKeys.contains(Key{bytes}); }
     bool remove(const QByteArray& bytes) { return FKeys.remove(Key{bytes}); }
     qsizetype size() const { return FKeys.size(); }
-    void reserve(qsizetype size) { FKeys.reserve(size); }
 
     static size_t hash(QByteArrayView bytes, size_t seed) noexcept;
 

@@ -50,10 +50,10 @@ QByteArray fromUnicode(const QString& text) {
 }
 
 QString toUnicode(const QByteArray& ansi) {
-    QString out;
-    out.reserve(ansi.size());
+    QString out(ansi.size(), Qt::Uninitialized);
+    char16_t* to = reinterpret_cast<char16_t*>(out.data());
     for (char b : ansi)
-        out.append(QChar(decodeByte(static_cast<unsigned char>(b))));
+        *to++ = decodeByte(static_cast<unsigned char>(b));
     return out;
 }
 

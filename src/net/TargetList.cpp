@@ -12,33 +12,29 @@ namespace {
 // are applied in one pass as a reset of the model.
 constexpr qsizetype kRowByRowChanges = 16;
 
-QCollator germanIgnoringCase() {
-    QCollator collator(QLocale(QLocale::German, QLocale::Germany));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    return collator;
-}
-
 } // namespace
 
 TTargetList::TTargetList(const QByteArray& ownName, QObject* parent)
-    : QAbstractListModel(parent), FOwnName(ownName), FCollator(germanIgnoringCase()) {}
+    : QAbstractListModel(parent), FOwnName(ownName) {}
 
-TTargetList::~TTargetList() = default;
-
-int TTargetList::Key::compare(const Key& other) const {
-    const int byOrder = order.compare(other.order);
-    return byOrder != 0 ? byOrder : display.compare(other.display, Qt::CaseInsensitive);
+TTargetList::~TTargetList() {
+    FEntries.forEach([](Entry* entry) { delete entry; });
 }
 
-TTargetList::Key TTargetList::sortKey(const QString& display) const {
-    return Key{FCollator.sortKey(display), display};
+int TTargetList::compare(const Key& a, const Key& b) const {
+    const int byOrder = FOrder.compare(a, b);
+    return byOrder != 0 ? byOrder : a.text().compare(b.text(), Qt::CaseInsensitive);
+}
+
+TTargetList::Key TTargetList::sortKey(const QByteArray& text) const {
+    return FOrder.key(Ansi::toUnicode(text));
 }
 
 TTargetList::Place TTargetList::locate(const QByteArray& text, const Key& key) const {
     // Entries that are equal ignoring case sit next to each other: find their
     // run by the sort key, then compare exactly within it.
     size_t row = firstWithKey(key);
-    for (; row < FEntries.size() && FEntries[row]->key.compare(key) == 0; ++row) {
+    for (; row < FEntries.size() && compare(FEntries[row]->key, key) == 0; ++row) {
         if (FEntries[row]->text == text)
             return {int(row), -1};
     }
@@ -47,18 +43,17 @@ TTargetList::Place TTargetList::locate(const QByteArray& text, const Key& key) c
 }
 
 size_t TTargetList::firstWithKey(const Key& key) const {
-    return FEntries.lowerBound(key, [](const std::unique_ptr<Entry>& e, const Key& k) { return e->key.compare(k) < 0; });
+    return FEntries.lowerBound(key, [this](const Entry* e, const Key& k) { return compare(e->key, k) < 0; });
 }
 
 int TTargetList::exactRow(const QByteArray& text) const {
     if (!FTexts.contains(text))
         return -1;
-    return locate(text, sortKey(Ansi::toUnicode(text))).row;
+    return locate(text, sortKey(text)).row;
 }
 
-std::unique_ptr<TTargetList::Entry> TTargetList::makeEntry(const QByteArray& text,
-                                                           const QByteArray& address) const {
-    auto entry = std::make_unique<Entry>(Entry{text, sortKey(Ansi::toUnicode(text)), {}});
+TTargetList::Entry* TTargetList::makeEntry(const QByteArray& text, const QByteArray& address) const {
+    auto* entry = new Entry{text, sortKey(text), {}};
     entry->record.FIPAddress = address;
     return entry;
 }
@@ -69,10 +64,10 @@ bool TTargetList::AddRemoteComputer(const QByteArray& name, const QByteArray& ad
     // One look-up: a listed name leaves the set as it was.
     if (!FTexts.insert(name))
         return false;
-    auto entry = makeEntry(name, address);
+    Entry* entry = makeEntry(name, address);
     const Place place = locate(name, entry->key);
     beginInsertRows(QModelIndex(), place.insertAt, place.insertAt);
-    FEntries.insert(size_t(place.insertAt), std::move(entry));
+    FEntries.insert(size_t(place.insertAt), entry);
     endInsertRows();
     qCDebug(lcPalaveroNet).noquote() << "Remote IP: " + QString::fromLatin1(address);
     return true;
@@ -90,8 +85,10 @@ void TTargetList::removeAt(int row) {
     if (row < 0 || row >= count())
         return;
     beginRemoveRows(QModelIndex(), row, row);
-    FTexts.remove(FEntries[size_t(row)]->text);
+    Entry* entry = FEntries[size_t(row)];
+    FTexts.remove(entry->text);
     FEntries.erase(size_t(row));
+    delete entry;
     endRemoveRows();
 }
 
@@ -119,8 +116,10 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
     if (staleRuns.size() + missing.size() <= kRowByRowChanges) {
         for (auto run = staleRuns.crbegin(); run != staleRuns.crend(); ++run) {
             beginRemoveRows(QModelIndex(), run->first, run->second);
-            for (int row = run->first; row <= run->second; ++row)
+            for (int row = run->first; row <= run->second; ++row) {
                 FTexts.remove(FEntries[size_t(row)]->text);
+                delete FEntries[size_t(row)];
+            }
             FEntries.erase(size_t(run->first), size_t(run->second) + 1);
             endRemoveRows();
         }
@@ -129,15 +128,17 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
         return;
     }
     beginResetModel();
-    std::vector<std::unique_ptr<Entry>> kept;
+    std::vector<Entry*> kept;
     kept.reserve(FEntries.size());
-    FEntries.forEach([&](std::unique_ptr<Entry>& entry) {
-        if (!inScope(entry->text) || wanted.contains(entry->text))
-            kept.push_back(std::move(entry));
-        else
+    FEntries.forEach([&](Entry* entry) {
+        if (!inScope(entry->text) || wanted.contains(entry->text)) {
+            kept.push_back(entry);
+        } else {
             FTexts.remove(entry->text);
+            delete entry;
+        }
     });
-    std::vector<std::unique_ptr<Entry>> added;
+    std::vector<Entry*> added;
     added.reserve(size_t(missing.size()));
     for (const QByteArray& text : missing) {
         added.push_back(makeEntry(text, QByteArray()));
@@ -147,31 +148,26 @@ void TTargetList::replaceEntries(const std::function<bool(const QByteArray&)>& i
     endResetModel();
 }
 
-void TTargetList::mergeEntries(std::vector<std::unique_ptr<Entry>> kept,
-                               std::vector<std::unique_ptr<Entry>> added) {
+void TTargetList::mergeEntries(std::vector<Entry*> kept, std::vector<Entry*> added) {
     // New entries go after listed ones with the same sort key, and among
     // themselves in the order given: the order of adding them one by one.
-    const auto byKey = [](const std::unique_ptr<Entry>& a, const std::unique_ptr<Entry>& b) {
-        return a->key.compare(b->key) < 0;
-    };
+    const auto byKey = [this](const Entry* a, const Entry* b) { return compare(a->key, b->key) < 0; };
     std::stable_sort(added.begin(), added.end(), byKey);
-    std::vector<std::unique_ptr<Entry>> merged;
+    std::vector<Entry*> merged;
     merged.reserve(kept.size() + added.size());
-    std::merge(std::make_move_iterator(kept.begin()), std::make_move_iterator(kept.end()),
-               std::make_move_iterator(added.begin()), std::make_move_iterator(added.end()),
-               std::back_inserter(merged), byKey);
+    std::merge(kept.begin(), kept.end(), added.begin(), added.end(), std::back_inserter(merged), byKey);
     FEntries.clear();
-    for (auto& entry : merged)
-        FEntries.push_back(std::move(entry));
+    for (Entry* entry : merged)
+        FEntries.push_back(entry);
 }
 
 int TTargetList::indexOf(const QByteArray& text, Qt::CaseSensitivity cs) const {
     if (cs == Qt::CaseSensitive)
         return exactRow(text);
     // The first entry of the run that is equal ignoring case.
-    const Key key = sortKey(Ansi::toUnicode(text));
+    const Key key = sortKey(text);
     const size_t row = firstWithKey(key);
-    return row < FEntries.size() && FEntries[row]->key.compare(key) == 0 ? int(row) : -1;
+    return row < FEntries.size() && compare(FEntries[row]->key, key) == 0 ? int(row) : -1;
 }
 
 const TPalaveroRemoteData* TTargetList::find(const QByteArray& text, Qt::CaseSensitivity cs) const {
@@ -189,7 +185,7 @@ const TPalaveroRemoteData* TTargetList::dataAt(int row) const {
 QList<QByteArray> TTargetList::texts() const {
     QList<QByteArray> out;
     out.reserve(count());
-    FEntries.forEach([&out](const std::unique_ptr<Entry>& e) { out << e->text; });
+    FEntries.forEach([&out](const Entry* e) { out << e->text; });
     return out;
 }
 
@@ -201,6 +197,6 @@ QVariant TTargetList::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= count())
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
-        return FEntries[size_t(index.row())]->key.display;
+        return FEntries[size_t(index.row())]->key.text();
     return {};
 }

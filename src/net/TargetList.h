@@ -2,15 +2,14 @@
 
 #include "core/BlockSequence.h"
 #include "core/ByteSet.h"
+#include "core/NameOrder.h"
 
 #include <QAbstractListModel>
-#include <QCollator>
 #include <QByteArray>
 #include <QList>
 #include <QString>
 
 #include <functional>
-#include <memory>
 #include <vector>
 
 // The record attached to an entry of the target list: the peer's dotted IPv4
@@ -62,13 +61,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
-    // Where an entry sorts: by the German collation ignoring case, then by the
-    // text ignoring case, so that entries equal ignoring case sit next to each other.
-    struct Key {
-        QCollatorSortKey order;
-        QString display; // Unicode form, shown
-        int compare(const Key& other) const;
-    };
+    // Where an entry sorts; its text is the Unicode form, shown.
+    using Key = TNameOrder::Key;
     struct Entry {
         QByteArray text;
         Key key; // computed once, when the entry is made
@@ -78,16 +72,22 @@ private:
         int row;      // the entry with exactly this text, or -1
         int insertAt; // where a new entry with this text goes (when row is -1)
     };
-    Key sortKey(const QString& display) const;
+    Key sortKey(const QByteArray& text) const;
+    // By the German collation ignoring case, then by the text ignoring case, so
+    // that entries equal ignoring case sit next to each other.
+    int compare(const Key& a, const Key& b) const;
     Place locate(const QByteArray& text, const Key& key) const;
     size_t firstWithKey(const Key& key) const;
     int exactRow(const QByteArray& text) const;
-    std::unique_ptr<Entry> makeEntry(const QByteArray& text, const QByteArray& address) const;
+    Entry* makeEntry(const QByteArray& text, const QByteArray& address) const;
     // FEntries := the sorted merge of `kept` (sorted) and `added` (any order).
-    void mergeEntries(std::vector<std::unique_ptr<Entry>> kept, std::vector<std::unique_ptr<Entry>> added);
+    void mergeEntries(std::vector<Entry*> kept, std::vector<Entry*> added);
 
     QByteArray FOwnName;
-    QCollator FCollator;
-    TBlockSequence<std::unique_ptr<Entry>> FEntries; // sorted by key; inserting costs the same at any length
+    TNameOrder FOrder;
+    // Sorted by key; inserting costs the same at any length. The entries are
+    // owned here and deleted when they leave: plain pointers move in one copy
+    // when an entry is inserted before them.
+    TBlockSequence<Entry*> FEntries;
     TByteSet FTexts;                              // every entry's text, for the exact test
 };

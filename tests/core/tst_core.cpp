@@ -5,13 +5,16 @@
 #include "core/BlockSequence.h"
 #include "core/ByteSet.h"
 #include "core/FileReplace.h"
+#include "core/NameOrder.h"
 #include "core/TextUtil.h"
 #include "core/Timestamp.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <csignal>
 #include <random>
 #include <vector>
@@ -41,6 +44,8 @@ private Q_SLOTS:
     void blockSequenceMatchesVector();
     void byteSetTellsApart_data();
     void byteSetTellsApart();
+    void nameOrderIsTheCollation_data();
+    void nameOrderIsTheCollation();
 };
 
 void TestCore::wireEncodings_data() {
@@ -328,6 +333,77 @@ void TestCore::byteSetTellsApart() {
     QVERIFY(set.contains(QByteArray(other.constData(), other.size())));
     const size_t seed = 12345;
     QCOMPARE(TByteSet::hash(listed, seed), TByteSet::hash(QByteArray(listed.constData(), listed.size()), seed));
+}
+
+namespace {
+
+QStringList randomNames(const QString& alphabet, int count, int maxLength, unsigned seed) {
+    std::mt19937 random(seed);
+    QStringList names;
+    for (int i = 0; i < count; ++i) {
+        QString name;
+        const int length = int(random() % unsigned(maxLength + 1));
+        for (int j = 0; j < length; ++j)
+            name += alphabet.at(qsizetype(random() % unsigned(alphabet.size())));
+        names << name;
+    }
+    return names;
+}
+
+QString printableAscii() {
+    QString chars;
+    for (char16_t c = 0x20; c <= 0x7E; ++c)
+        chars += QChar(c);
+    return chars;
+}
+
+int sign(int v) {
+    return (v > 0) - (v < 0);
+}
+
+} // namespace
+
+void TestCore::nameOrderIsTheCollation_data() {
+    QTest::addColumn<QStringList>("names");
+    const QString ascii = printableAscii();
+    // Every name of up to two characters: each pair of characters, and each
+    // character against a name it begins.
+    QStringList shortNames{QString()};
+    for (const QChar a : ascii) {
+        shortNames << QString(a);
+        for (const QChar b : ascii)
+            shortNames << QString(a) + b;
+    }
+    QTest::newRow("all names of one and two characters") << shortNames;
+    QTest::newRow("computer names") << randomNames(QStringLiteral("PCpc-_.0123456789"), 3000, 8, 1);
+    QTest::newRow("any printable characters") << randomNames(ascii, 3000, 12, 2);
+    // Names beyond ASCII meet ASCII names: these compare by the sort key.
+    QTest::newRow("umlauts, sharp s and accents among ASCII")
+        << randomNames(QStringLiteral("aAoOuUsSeEäÄöÖüÜßéÉ -<>"), 3000, 6, 3);
+}
+
+// The order of keys is the German collation's order ignoring case, for every
+// pair of names: sorted by the collation, each name compares with the next
+// as the collation compares them.
+void TestCore::nameOrderIsTheCollation() {
+    QFETCH(QStringList, names);
+    QCollator german(QLocale(QLocale::German, QLocale::Germany));
+    german.setCaseSensitivity(Qt::CaseInsensitive);
+    std::stable_sort(names.begin(), names.end(),
+                     [&german](const QString& a, const QString& b) { return german.compare(a, b) < 0; });
+    TNameOrder order;
+    std::vector<TNameOrder::Key> keys;
+    for (const QString& name : names)
+        keys.push_back(order.key(name));
+    for (size_t i = 1; i < keys.size(); ++i) {
+        const QString& before = names[qsizetype(i - 1)];
+        const QString& after = names[qsizetype(i)];
+        const int expected = sign(german.compare(before, after));
+        QVERIFY2(sign(order.compare(keys[i - 1], keys[i])) == expected,
+                 qPrintable(QStringLiteral("\"%1\" against \"%2\"").arg(before, after)));
+        QCOMPARE(sign(order.compare(keys[i], keys[i - 1])), -expected);
+    }
+    QCOMPARE(keys.front().text(), names.front());
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestCore)

@@ -48,8 +48,13 @@ QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
 
 qsizetype TDatagramHandler::SplitSenderName(const QByteArray& text) {
     const qsizetype colon = text.indexOf(':');
-    FSenderName = colon > 0 ? text.left(colon) : QByteArray();
-    return FSenderName.size();
+    const qsizetype length = colon > 0 ? colon : 0;
+    // Into the buffer of the previous name when nobody else holds it: a stream
+    // of datagrams from listed computers allocates nothing here.
+    FSenderName.resize(length);
+    if (length > 0)
+        std::memcpy(FSenderName.data(), text.constData(), size_t(length));
+    return length;
 }
 
 bool TDatagramHandler::isComputerName(QByteArrayView name) {

@@ -285,6 +285,10 @@ bool TUdpEndpoint::dropsSender(const TIpAddress& sender) {
 void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const TIpAddress& sender) {
     if (dropsSender(sender))
         return;
-    FSenderIP = sender.toText();
+    // Datagrams come in runs from one computer: its text is made once.
+    if (sender != FSenderAddress || FSenderIP.isEmpty()) {
+        FSenderIP = sender.toText();
+        FSenderAddress = sender;
+    }
     Q_EMIT datagramReceived(Ansi::fromWire(bytes));
 }

@@ -109,6 +109,7 @@ class TUdpEndpoint : public QObject {
     quint64 FReportedDrops = 0;
     QElapsedTimer FSinceDropReport;
     QByteArray FSenderIP;
+    TIpAddress FSenderAddress; // the address FSenderIP was made from
     bool FLastSendUnreachable = false;
     // The local addresses for the own-datagram filter and the network and
     // broadcast addresses of the local networks, fetched at most once per second

@@ -76,11 +76,12 @@ QByteArray toWireUnicast(const QByteArray& ansi) {
 }
 
 QByteArray toWireBroadcast(const QByteArray& ansi) {
+    const auto high = [](char b) { return static_cast<unsigned char>(b) >= 0x80; };
+    // Most texts are plain ASCII: then they stay shared, uncopied.
+    if (std::none_of(ansi.cbegin(), ansi.cend(), high))
+        return ansi;
     QByteArray out(ansi);
-    for (char& b : out) {
-        if (static_cast<unsigned char>(b) >= 0x80)
-            b = '?';
-    }
+    std::replace_if(out.begin(), out.end(), high, '?');
     return out;
 }
 

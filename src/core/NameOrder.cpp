@@ -38,7 +38,7 @@ TNameOrder::Key TNameOrder::key(const QString& text) const {
     // Worked out once, when the first key is made: the collation loads its
     // tables on first use, which the program's start need not wait for.
     static const Ranks rank = rankCharacters(FCollator);
-    key.FRanks.resize(text.size());
+    key.FRanks = QByteArray(text.size(), Qt::Uninitialized);
     char* out = key.FRanks.data();
     for (const QChar c : text)
         *out++ = rank[c.unicode() - kFirstRanked];

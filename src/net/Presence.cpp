@@ -4,16 +4,17 @@
 
 TPresence::TPresence(const QByteArray& computerName, const QString& userName, TUdpEndpoint& endpoint,
                      TTargetList& targets, IMessageBoxes& boxes, QObject* parent)
-    : QObject(parent), FComputerName(computerName), FUserName(userName), FEndpoint(endpoint),
-      FTargets(targets), FBoxes(boxes), FNetworkWatch(endpoint.networkInfo()) {
+    : QObject(parent), FComputerName(computerName),
+      FConnectText(Datagram::build(computerName, Datagram::kConnect)),
+      FRefreshText(Datagram::build(computerName, Datagram::kRefresh)), FUserName(userName),
+      FEndpoint(endpoint), FTargets(targets), FBoxes(boxes), FNetworkWatch(endpoint.networkInfo()) {
     FTimerCheckLoneliness.setInterval(kLonelinessIntervalMs);
     connect(&FTimerCheckLoneliness, &QTimer::timeout, this, &TPresence::TimerCheckLonelinessTimer);
     connect(&FNetworkWatch, &TNetworkWatch::appeared, this, [this] { AnnouncePresence(true); });
 }
 
 bool TPresence::announce(bool connect) {
-    return FEndpoint.SendDatagram("*",
-                                  Datagram::build(FComputerName, connect ? Datagram::kConnect : Datagram::kRefresh));
+    return FEndpoint.SendDatagram("*", connect ? FConnectText : FRefreshText);
 }
 
 void TPresence::AnnouncePresence(bool connect) {

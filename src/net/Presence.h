@@ -73,6 +73,9 @@ private:
     void onUnlockOrConnect(const ISystemInfo& system);
 
     QByteArray FComputerName;
+    // Every connect is answered: the presence texts are made once.
+    QByteArray FConnectText;
+    QByteArray FRefreshText;
     QString FUserName;
     TUdpEndpoint& FEndpoint;
     TTargetList& FTargets;

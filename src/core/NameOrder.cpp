@@ -9,7 +9,7 @@ TNameOrder::TNameOrder() : FCollator(QLocale(QLocale::German, QLocale::Germany))
     FCollator.setCaseSensitivity(Qt::CaseInsensitive);
 }
 
-TNameOrder::Ranks TNameOrder::rankCharacters(const QCollator& collator) {
+std::optional<TNameOrder::Ranks> TNameOrder::rankCharacters(const QCollator& collator) {
     std::array<char16_t, kLastRanked - kFirstRanked + 1> chars{};
     std::iota(chars.begin(), chars.end(), kFirstRanked);
     const auto text = [](char16_t c) { return QString(QChar(c)); };
@@ -24,6 +24,17 @@ TNameOrder::Ranks TNameOrder::rankCharacters(const QCollator& collator) {
             ++rank;
         ranks[chars[i] - kFirstRanked] = char(rank);
     }
+    // Each character inside a name must weigh as it does alone: a collation
+    // that skips it there ("a-b" as "ab") orders by more than the ranks.
+    const int rankOfB = ranks['b' - kFirstRanked];
+    for (char16_t c = kFirstRanked; c <= kLastRanked; ++c) {
+        // By the ranks "a" c "b" sorts before "ab" when c sorts before "b",
+        // and after it otherwise (when c is "b", as the longer name).
+        const bool before = ranks[c - kFirstRanked] < rankOfB;
+        const int byCollation = collator.compare(QStringLiteral("a") + QChar(c) + u'b', QStringLiteral("ab"));
+        if (byCollation == 0 || (byCollation < 0) != before)
+            return std::nullopt;
+    }
     return ranks;
 }
 
@@ -33,15 +44,15 @@ TNameOrder::Key TNameOrder::key(const QString& text) const {
     const bool ranked = std::all_of(text.cbegin(), text.cend(), [](QChar c) {
         return c.unicode() >= kFirstRanked && c.unicode() <= kLastRanked;
     });
-    if (!ranked)
-        return key;
     // Worked out once, when the first key is made: the collation loads its
     // tables on first use, which the program's start need not wait for.
-    static const Ranks rank = rankCharacters(FCollator);
+    static const std::optional<Ranks> ranks = rankCharacters(FCollator);
+    if (!ranked || !ranks)
+        return key;
     key.FRanks = QByteArray(text.size(), Qt::Uninitialized);
     char* out = key.FRanks.data();
     for (const QChar c : text)
-        *out++ = rank[c.unicode() - kFirstRanked];
+        *out++ = (*ranks)[c.unicode() - kFirstRanked];
     key.FRanked = true;
     return key;
 }

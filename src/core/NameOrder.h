@@ -16,8 +16,10 @@
 // printable ASCII characters, which most computer names are, are compared by
 // the collation's rank of each character instead: the collation orders such
 // names character by character, so comparing the ranks gives its order. The
-// ranks are worked out from the collation itself when the first key is made.
-// Other names, and ASCII names when they meet one, use the sort key.
+// ranks are worked out from the collation itself when the first key is made;
+// a collation that does not order them so (one that skips punctuation) is
+// found out then, and every name uses the sort key. Other names, and ASCII
+// names when they meet one, use the sort key.
 class TNameOrder {
 public:
     class Key {
@@ -45,12 +47,14 @@ public:
         return byRanks != 0 ? byRanks : int(m > n) - int(m < n);
     }
 
-private:
     static constexpr char16_t kFirstRanked = 0x20;
     static constexpr char16_t kLastRanked = 0x7E;
     using Ranks = std::array<char, kLastRanked - kFirstRanked + 1>;
+    // The collation's rank of each printable ASCII character, from 1 up; none
+    // when the collation does not order names of them character by character.
+    static std::optional<Ranks> rankCharacters(const QCollator& collator);
 
-    static Ranks rankCharacters(const QCollator& collator);
+private:
     int compareSortKeys(const Key& a, const Key& b) const;
     const QCollatorSortKey& sortKey(const Key& key) const;
 

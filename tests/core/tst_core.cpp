@@ -46,6 +46,8 @@ private Q_SLOTS:
     void byteSetTellsApart();
     void nameOrderIsTheCollation_data();
     void nameOrderIsTheCollation();
+    void nameOrderRanksOnlyCharacterByCharacter_data();
+    void nameOrderRanksOnlyCharacterByCharacter();
 };
 
 void TestCore::wireEncodings_data() {
@@ -404,6 +406,32 @@ void TestCore::nameOrderIsTheCollation() {
         QCOMPARE(sign(order.compare(keys[i], keys[i - 1])), -expected);
     }
     QCOMPARE(keys.front().text(), names.front());
+}
+
+void TestCore::nameOrderRanksOnlyCharacterByCharacter_data() {
+    QTest::addColumn<bool>("ignorePunctuation");
+    QTest::addColumn<bool>("ranked");
+    QTest::newRow("German, every character counts") << false << true;
+    // "a-b" and "ab" are one name to it: ranks would order them otherwise.
+    QTest::newRow("punctuation skipped") << true << false;
+}
+
+void TestCore::nameOrderRanksOnlyCharacterByCharacter() {
+    QFETCH(bool, ignorePunctuation);
+    QFETCH(bool, ranked);
+    QCollator collator(QLocale(QLocale::German, QLocale::Germany));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setIgnorePunctuation(ignorePunctuation);
+    const std::optional<TNameOrder::Ranks> ranks = TNameOrder::rankCharacters(collator);
+    QCOMPARE(ranks.has_value(), ranked);
+    if (!ranks)
+        return;
+    const auto rank = [&ranks](char c) { return int((*ranks)[size_t(c - TNameOrder::kFirstRanked)]); };
+    QCOMPARE(rank('a'), rank('A'));
+    QVERIFY(rank('-') < rank('0'));
+    QVERIFY(rank('9') < rank('a'));
+    QVERIFY(rank('a') < rank('b'));
+    QVERIFY(std::all_of(ranks->cbegin(), ranks->cend(), [](char r) { return r > 0; }));
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestCore)

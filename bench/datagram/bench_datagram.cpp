@@ -12,7 +12,8 @@
 // connect is answered with a refresh to every broadcast address, which includes
 // looking at the interfaces; here the interfaces are looked at for real but the
 // answer goes to the loopback network's broadcast address only, and comes back
-// to the program, which drops it as its own.
+// to the program, which drops it as its own. For connects, a bare loop that
+// answers each datagram with one broadcast shows what answering costs alone.
 // --smoke: 300 senders in chunks of 50, one round; checks only that every
 // datagram was handled and every sender listed (for the test run).
 
@@ -129,10 +130,11 @@ quint16 freePort() {
 // at the receiving socket when sendto() returns.
 class TSender {
 public:
+    static constexpr quint32 kAddress = 0x7f000002; // 127.0.0.2
     explicit TSender(quint16 port) : FFd(::socket(AF_INET, SOCK_DGRAM, 0)) {
         sockaddr_in from{};
         from.sin_family = AF_INET;
-        from.sin_addr.s_addr = htonl(0x7f000002);
+        from.sin_addr.s_addr = htonl(kAddress);
         ::bind(FFd, reinterpret_cast<sockaddr*>(&from), sizeof from);
         FTo.sin_family = AF_INET;
         FTo.sin_port = htons(port);
@@ -196,18 +198,27 @@ TProgramRates roundProgram(const std::vector<QByteArray>& datagrams, INetworkInf
     return {passes[0], passes[1]};
 }
 
-// A bare recvfrom loop.
-TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk) {
+// A bare recvfrom loop. With `answer`, it also does the least a connect asks
+// for: one broadcast sendto() of a refresh per datagram, to the loopback
+// network's broadcast address as the program's answers go, whose copy comes
+// back to the socket and is read and dropped, as the program drops its own.
+TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk, bool answer = false) {
     const quint16 port = freePort();
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in at{};
     at.sin_family = AF_INET;
     at.sin_port = htons(port);
     at.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0) {
+    const int on = 1;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
         std::fprintf(stderr, "cannot bind\n");
+        ::close(fd);
         return {};
     }
+    sockaddr_in everyone = at;
+    everyone.sin_addr.s_addr = htonl(0x7fffffff); // 127.255.255.255
+    const QByteArray refresh = QByteArray("BENCH") + kRefresh;
     TSender sender(port);
     char buffer[8193];
     int handled = 0;
@@ -216,12 +227,18 @@ TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk)
         const size_t count = std::min(chunk, datagrams.size() - first);
         sender.send(datagrams, first, count);
         TStopwatch clock(times);
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; i < count;) {
             sockaddr_in from{};
             socklen_t length = sizeof from;
             if (::recvfrom(fd, buffer, sizeof buffer, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &length) <= 0)
                 break;
+            if (from.sin_addr.s_addr != htonl(TSender::kAddress))
+                continue; // an own answer
             ++handled;
+            ++i;
+            if (answer)
+                ::sendto(fd, refresh.constData(), size_t(refresh.size()), 0,
+                         reinterpret_cast<const sockaddr*>(&everyone), sizeof everyone);
         }
     }
     ::close(fd);
@@ -232,10 +249,14 @@ TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk)
     return result;
 }
 
-
 // Medians over the rounds of one kind of datagram.
 struct TFigures {
     std::vector<double> newWall, newCpu, knownWall, knownCpu, bareWall, bareCpu;
+    std::vector<double> answeringWall, answeringCpu; // the bare loop that answers each datagram
+    void addAnswering(const TRate& answering) {
+        answeringWall.push_back(answering.wall);
+        answeringCpu.push_back(answering.cpu);
+    }
     void add(const TRate& bare, const TProgramRates& program) {
         bareWall.push_back(bare.wall);
         bareCpu.push_back(bare.cpu);
@@ -258,6 +279,14 @@ struct TFigures {
         std::printf("  ratio, new senders                   %14.2f %14.2f\n", median(newWall) / bw, median(newCpu) / bc);
         std::printf("  ratio, listed senders                %14.2f %14.2f\n", median(knownWall) / bw,
                     median(knownCpu) / bc);
+        if (answeringWall.empty())
+            return;
+        const double aw = median(answeringWall), ac = median(answeringCpu);
+        std::printf("  bare loop answering each by a broadcast %11.0f %14.0f\n", aw, ac);
+        std::printf("  its ratio to the bare loop           %14.2f %14.2f   (the most any answering program reaches)\n",
+                    aw / bw, ac / bc);
+        std::printf("  ratio, new senders, to it            %14.2f %14.2f\n", median(newWall) / aw,
+                    median(newCpu) / ac);
     }
 };
 
@@ -272,7 +301,7 @@ int main(int argc, char** argv) {
         bool bare = true, program = true;
         for (const char* keyword : {kRefresh, kConnect}) {
             const auto datagrams = makeDatagrams(1, 300, keyword);
-            bare = bare && roundBare(datagrams, 50).complete;
+            bare = bare && roundBare(datagrams, 50).complete && roundBare(datagrams, 50, true).complete;
             const TProgramRates p = roundProgram(datagrams, net, boxes, 50);
             program = program && p.newSenders.complete && p.knownSenders.complete && boxes.shown == 0;
         }
@@ -284,6 +313,8 @@ int main(int argc, char** argv) {
         for (auto [keyword, figures] : {std::pair{kRefresh, &refresh}, std::pair{kConnect, &connect}}) {
             const auto datagrams = makeDatagrams(unsigned(round) + 1, kNames, keyword);
             const TRate b = roundBare(datagrams);
+            if (keyword == kConnect)
+                figures->addAnswering(roundBare(datagrams, kChunk, true));
             figures->add(b, roundProgram(datagrams, net, boxes));
         }
     }

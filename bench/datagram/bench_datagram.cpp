@@ -283,8 +283,8 @@ struct TFigures {
             return;
         const double aw = median(answeringWall), ac = median(answeringCpu);
         std::printf("  bare loop answering each by a broadcast %11.0f %14.0f\n", aw, ac);
-        std::printf("  its ratio to the bare loop           %14.2f %14.2f   (the most any answering program reaches)\n",
-                    aw / bw, ac / bc);
+        std::printf("  its ratio to the bare loop           %14.2f %14.2f", aw / bw, ac / bc);
+        std::printf("   (the most any answering program reaches)\n");
         std::printf("  ratio, new senders, to it            %14.2f %14.2f\n", median(newWall) / aw,
                     median(newCpu) / ac);
     }

@@ -354,9 +354,15 @@ QStringList randomNames(const QString& alphabet, int count, int maxLength, unsig
 
 QString printableAscii() {
     QString chars;
-    for (char16_t c = 0x20; c <= 0x7E; ++c)
+    for (char16_t c = TNameOrder::kFirstRanked; c <= TNameOrder::kLastRanked; ++c)
         chars += QChar(c);
     return chars;
+}
+
+QCollator germanIgnoringCase() {
+    QCollator collator(QLocale(QLocale::German, QLocale::Germany));
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
 }
 
 int sign(int v) {
@@ -389,8 +395,7 @@ void TestCore::nameOrderIsTheCollation_data() {
 // as the collation compares them.
 void TestCore::nameOrderIsTheCollation() {
     QFETCH(QStringList, names);
-    QCollator german(QLocale(QLocale::German, QLocale::Germany));
-    german.setCaseSensitivity(Qt::CaseInsensitive);
+    const QCollator german = germanIgnoringCase();
     std::stable_sort(names.begin(), names.end(),
                      [&german](const QString& a, const QString& b) { return german.compare(a, b) < 0; });
     TNameOrder order;
@@ -419,8 +424,7 @@ void TestCore::nameOrderRanksOnlyCharacterByCharacter_data() {
 void TestCore::nameOrderRanksOnlyCharacterByCharacter() {
     QFETCH(bool, ignorePunctuation);
     QFETCH(bool, ranked);
-    QCollator collator(QLocale(QLocale::German, QLocale::Germany));
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    QCollator collator = germanIgnoringCase();
     collator.setIgnorePunctuation(ignorePunctuation);
     const std::optional<TNameOrder::Ranks> ranks = TNameOrder::rankCharacters(collator);
     QCOMPARE(ranks.has_value(), ranked);

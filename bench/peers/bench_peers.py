@@ -107,6 +107,9 @@ def main():
         values = [r[index] for r in rounds]
         print("%-30s min %8.1f  median %8.1f  max %8.1f" % (label, min(values), statistics.median(values),
                                                             max(values)))
+    short = [r[0] for r in rounds if r[0] < args.peers]
+    print("rounds with peers missing: %d of %d%s" % (len(short), len(rounds),
+                                                    " (listed %s)" % ", ".join(map(str, short)) if short else ""))
     print("answers sent in %.2f s (median); target: all %d listed" % (statistics.median(r[3] for r in rounds),
                                                                       args.peers))
 

@@ -210,6 +210,11 @@ TRate roundBare(const std::vector<QByteArray>& datagrams, size_t chunk = kChunk,
     at.sin_port = htons(port);
     at.sin_addr.s_addr = htonl(INADDR_ANY);
     const int on = 1;
+    // The receive buffer the program's endpoint asks for: a chunk and the copies
+    // of its answers fit, and no datagram is lost.
+    const int buffer4MiB = 4 * 1024 * 1024;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &buffer4MiB, sizeof buffer4MiB) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &buffer4MiB, sizeof buffer4MiB);
     if (::bind(fd, reinterpret_cast<sockaddr*>(&at), sizeof at) != 0 ||
         ::setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof on) != 0) {
         std::fprintf(stderr, "cannot bind\n");

@@ -1,6 +1,5 @@
 #include "core/Ansi.h"
 
-#include <algorithm>
 #include <array>
 
 namespace {
@@ -55,40 +54,6 @@ QString toUnicode(const QByteArray& ansi) {
     for (char b : ansi)
         *to++ = decodeByte(static_cast<unsigned char>(b));
     return out;
-}
-
-// Only the bytes 0x80..0x9F differ between Windows-1252 and ISO-8859-1: the
-// assigned ones are characters above 255 there, the unassigned ones C1 controls.
-QByteArray toWireUnicast(const QByteArray& ansi) {
-    const auto differs = [](char b) {
-        const auto u = static_cast<unsigned char>(b);
-        return u >= 0x80 && u <= 0x9F && kHigh[u - 0x80] != 0;
-    };
-    // Most texts have none of those bytes: then they stay shared, uncopied.
-    if (std::none_of(ansi.cbegin(), ansi.cend(), differs))
-        return ansi;
-    QByteArray out(ansi);
-    for (char& b : out) {
-        if (differs(b))
-            b = '?';
-    }
-    return out;
-}
-
-QByteArray toWireBroadcast(const QByteArray& ansi) {
-    const auto high = [](char b) { return static_cast<unsigned char>(b) >= 0x80; };
-    // Most texts are plain ASCII: then they stay shared, uncopied.
-    if (std::none_of(ansi.cbegin(), ansi.cend(), high))
-        return ansi;
-    QByteArray out(ansi);
-    std::replace_if(out.begin(), out.end(), high, '?');
-    return out;
-}
-
-QByteArray fromWire(const QByteArray& wire) {
-    // The same bytes in the other direction: a C1 control has a byte of its own
-    // in Windows-1252 only where that byte is unassigned.
-    return toWireUnicast(wire);
 }
 
 } // namespace Ansi

@@ -152,7 +152,6 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
 
     if (host == "*") {
         const QList<TIpAddress> targets = broadcastTargets();
-        const QByteArray wire = Ansi::toWireBroadcast(text);
         bool ok = true;
         bool unreachableOnly = true;
         for (const TIpAddress& target : targets) {
@@ -161,7 +160,7 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
                 ok = unreachableOnly = false;
                 break;
             }
-            if (!sendTo(*FSocket4, wire, target)) {
+            if (!sendTo(*FSocket4, text, target)) {
                 ok = false;
                 unreachableOnly = unreachableOnly && FLastSendUnreachable;
             }
@@ -175,10 +174,9 @@ bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) 
     TIpAddress address;
     if (!resolve(host, address) || !isOpen())
         return false;
-    const QByteArray wire = Ansi::toWireUnicast(text);
     if (address.isIPv6())
-        return FSocket6 && sendTo(*FSocket6, wire, address);
-    return sendTo(*FSocket4, wire, address);
+        return FSocket6 && sendTo(*FSocket6, text, address);
+    return sendTo(*FSocket4, text, address);
 }
 
 bool TUdpEndpoint::sendTo(IDatagramSocket& socket, const QByteArray& wire, const TIpAddress& to) {
@@ -290,5 +288,5 @@ void TUdpEndpoint::MyIdUDPServer1UDPRead(const QByteArray& bytes, const TIpAddre
         FSenderIP = sender.toText();
         FSenderAddress = sender;
     }
-    Q_EMIT datagramReceived(Ansi::fromWire(bytes));
+    Q_EMIT datagramReceived(bytes);
 }

@@ -65,8 +65,8 @@ class CommandLineTest(LanTestCase):
             (["PC-B", "Grüße aus A"], [self.probe_b], b"PC-A:KVPALAVERODATA:Gr\xfc\xdfe aus A", "10.77.0.2"),
             (["10.77.0.2", "an die Adresse"], [self.probe_b], b"PC-A:KVPALAVERODATA:an die Adresse",
              "10.77.0.2"),
-            # By broadcast, umlauts travel as "?".
-            (["*", "an alle: Grüße"], [self.probe_b, self.probe_c], b"PC-A:KVPALAVERODATA:an alle: Gr??e",
+            # By broadcast too, the text travels as Windows-1252.
+            (["*", "an alle: Grüße, 2 €"], [self.probe_b, self.probe_c], b"PC-A:KVPALAVERODATA:an alle: Gr\xfc\xdfe, 2 \x80",
              "10.77.0.255"),
             (["<Team>", "an das Team"], [self.probe_b, self.probe_c], b"PC-A:KVPALAVERODATA:an das Team", None),
             (["PC-B,PC-C", "an zwei"], [self.probe_b, self.probe_c], b"PC-A:KVPALAVERODATA:an zwei", None),
@@ -185,13 +185,13 @@ class CommandLineTest(LanTestCase):
         self.probe_b.broadcast(b"PC-B:KVPALAVEROCONNECT:")
         self.probe_b.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=mark)
 
-        self.probe_b.send(b"PC-B:KVPALAVERODATA:Gr\xfc\xdfe\r\n\"zwei\" Zeilen", self.a.addr)
+        self.probe_b.send(b"PC-B:KVPALAVERODATA:Gr\xfc\xdfe\r\n\"zwei\" Zeilen \x96 5 \x80", self.a.addr)
         line = listener.wait_output(1)[0]
         message = json.loads(line)
         self.assertEqual(list(message), ["from", "address", "time", "text"])
         self.assertEqual(message["from"], "PC-B")
         self.assertEqual(message["address"], "10.77.0.2")
-        self.assertEqual(message["text"], "Grüße\r\n\"zwei\" Zeilen")
+        self.assertEqual(message["text"], "Grüße\r\n\"zwei\" Zeilen – 5 €")
         self.assertIsNotNone(datetime.fromisoformat(message["time"]).tzinfo)
 
         mark = self.probe_b.mark()

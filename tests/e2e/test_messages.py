@@ -45,6 +45,11 @@ class MessagesTest(LanTestCase):
              received_entry(b"B\xfcro", b"Hi")),
             ("to all", b"PC-P:KVPALAVERODATA:Hallo an alle", True,
              received_entry(b"PC-P", b"Hallo an alle")),
+            # Windows-1252 both ways: euro sign, dash and German quotes arrive as sent.
+            ("euro and dash unicast", b"PC-P:KVPALAVERODATA:Kostet 5 \x80 \x96 \x84gut\x93", False,
+             received_entry(b"PC-P", b"Kostet 5 \x80 \x96 \x84gut\x93")),
+            ("umlauts and euro to all", b"PC-P:KVPALAVERODATA:Gr\xfc\xdfe, K\xfcche, 2 \x80", True,
+             received_entry(b"PC-P", b"Gr\xfc\xdfe, K\xfcche, 2 \x80")),
             ("line breaks stay CR LF", b"PC-P:KVPALAVERODATA:Zeile 1\r\nZeile 2", False,
              received_entry(b"PC-P", b"Zeile 1\r\nZeile 2")),
             ("continuation is cut at 300", b"PC-P:KVPALAVERODATA:KVPALAVEROPART" + b"x" * 500,

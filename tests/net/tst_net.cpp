@@ -33,16 +33,16 @@ struct TDispatchLog {
     explicit TDispatchLog(TDatagramHandler& h) {
         QObject::connect(&h, &TDatagramHandler::statusText, [this](const QString& s) { status << s; });
         QObject::connect(&h, &TDatagramHandler::connectReceived,
-                         [this](const QByteArray& s) { events << "connect " + QString::fromLatin1(s); });
+                         [this](const QByteArray& s) { events << "connect " + Ansi::toUnicode(s); });
         QObject::connect(&h, &TDatagramHandler::disconnectReceived,
-                         [this](const QByteArray& s) { events << "disconnect " + QString::fromLatin1(s); });
+                         [this](const QByteArray& s) { events << "disconnect " + Ansi::toUnicode(s); });
         QObject::connect(&h, &TDatagramHandler::refreshReceived,
-                         [this](const QByteArray& s) { events << "refresh " + QString::fromLatin1(s); });
+                         [this](const QByteArray& s) { events << "refresh " + Ansi::toUnicode(s); });
         QObject::connect(&h, &TDatagramHandler::groupsReceived,
-                         [this](const QByteArray& p) { events << "groups " + QString::fromLatin1(p); });
+                         [this](const QByteArray& p) { events << "groups " + Ansi::toUnicode(p); });
         QObject::connect(&h, &TDatagramHandler::dataReceived,
                          [this](const QByteArray& p, const QByteArray& s) {
-                             events << "data " + QString::fromLatin1(s) + " " + QString::fromLatin1(p);
+                             events << "data " + Ansi::toUnicode(s) + " " + Ansi::toUnicode(p);
                          });
     }
 };
@@ -114,7 +114,7 @@ struct TNetFixture {
     // Sends as a peer and waits until the endpoint has handed the datagram on.
     bool deliver(const QByteArray& text) {
         QSignalSpy received(&endpoint, &TUdpEndpoint::datagramReceived);
-        peer.send(Ansi::toWireUnicast(text), port);
+        peer.send(text, port);
         return received.count() > 0 || received.wait(5000);
     }
 };
@@ -155,7 +155,7 @@ class TestNet : public QObject {
     void wireEncoding_data();
     void wireEncoding();
     void broadcastReachesEachNetworkOnce();
-    void umlautsByUnicastAndBroadcast();
+    void textBeyondAsciiByUnicastAndBroadcast();
     void receivedDatagramNotesSender();
     void ownDatagramsAreDropped();
     void datagramsFromNetworkAndBroadcastAddressesAreDropped();
@@ -510,13 +510,12 @@ void TestNet::wireEncoding_data() {
     const QByteArray text("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf"
                           "e \x80"
                           "5 \xe4\xf6\xfc");
-    QTest::newRow("unicast: ISO-8859-1") << QByteArray("127.0.0.1") << text
-                                         << QByteArray("PC-TEST:KVPALAVERODATA:Gr\xfc\xdf"
-                                                       "e ?5 \xe4\xf6\xfc");
-    QTest::newRow("broadcast: ASCII")
-        << QByteArray("*") << text << QByteArray("PC-TEST:KVPALAVERODATA:Gr??e ?5 ???");
+    QTest::newRow("unicast: unchanged") << QByteArray("127.0.0.1") << text << text;
+    QTest::newRow("broadcast: unchanged") << QByteArray("*") << text << text;
     QTest::newRow("umlaut in name, broadcast") << QByteArray("*") << QByteArray("B\xfcro:KVPALAVEROCONNECT:")
-                                               << QByteArray("B?ro:KVPALAVEROCONNECT:");
+                                               << QByteArray("B\xfcro:KVPALAVEROCONNECT:");
+    QTest::newRow("quotes and dash, broadcast") << QByteArray("*") << QByteArray("PC-04:KVPALAVERODATA:\x84" "a\x93 \x96 b")
+                                                << QByteArray("PC-04:KVPALAVERODATA:\x84" "a\x93 \x96 b");
 }
 
 void TestNet::wireEncoding() {
@@ -542,7 +541,7 @@ void TestNet::broadcastReachesEachNetworkOnce() {
     QCOMPARE(f.wire.take().size(), 2);
 }
 
-void TestNet::umlautsByUnicastAndBroadcast() {
+void TestNet::textBeyondAsciiByUnicastAndBroadcast() {
     // The endpoint hears its own datagrams here: its "local" address is another one.
     TNetFixture f;
     f.net.addresses = {iface("127.0.0.5", 8)};
@@ -550,22 +549,22 @@ void TestNet::umlautsByUnicastAndBroadcast() {
     QVERIFY(f.start());
     TDispatchLog log(f.handler);
     const QByteArray text("PC-04:KVPALAVERODATA:Gr\xfc\xdf"
-                          "e");
+                          "e 5 \x80");
     QVERIFY(f.endpoint.SendDatagram("127.0.0.1", text));
-    QTRY_COMPARE(log.events, Events{"data PC-04 Grüße"});
+    QTRY_COMPARE(log.events, Events{"data PC-04 Grüße 5 €"});
     QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.1"));
     QVERIFY(f.endpoint.SendDatagram("*", text));
-    QTRY_COMPARE(log.events, (Events{"data PC-04 Grüße", "data PC-04 Gr??e"}));
+    QTRY_COMPARE(log.events, (Events{"data PC-04 Grüße 5 €", "data PC-04 Grüße 5 €"}));
 }
 
 void TestNet::receivedDatagramNotesSender() {
     TNetFixture f;
     QVERIFY(f.start());
     QSignalSpy spy(&f.endpoint, &TUdpEndpoint::datagramReceived);
-    f.peer.send(QByteArray("PC-04:KVPALAVERODATA:\xe4\x80"), f.port);
+    f.peer.send(QByteArray("PC-04:KVPALAVERODATA:\xe4\x80\x81\x96"), f.port);
     QTRY_COMPARE(spy.count(), 1);
-    // ISO-8859-1 on the wire, Windows-1252 inside: 0x80 is a control there.
-    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-04:KVPALAVERODATA:\xe4?"));
+    // Windows-1252 on the wire as inside: every byte is handed on as it came.
+    QCOMPARE(spy.first().first().toByteArray(), QByteArray("PC-04:KVPALAVERODATA:\xe4\x80\x81\x96"));
     QCOMPARE(f.endpoint.senderIP(), QByteArray("127.0.0.2"));
 }
 

@@ -62,7 +62,8 @@ void TFormMainUi::fitToContent(QWidget* form) {
         return;
     // Buttons grow with their text; the window is never so narrow that they overlap.
     PanelBottom->setFixedHeight(std::max(kPanelBottomHeight, PanelBottom->requiredHeight()));
-    form->setMinimumWidth(std::max({kMinimumWidth, PanelSend->requiredWidth(), PanelBottom->requiredWidth()}));
+    form->setMinimumWidth(std::max({kMinimumWidth, PanelSend->requiredWidth(), PanelBottom->requiredWidth(),
+                                    StatusBarMain->minimumSizeHint().width()}));
 }
 
 void TFormMainUi::setupControls(QWidget* form, int fontSize) {
@@ -178,6 +179,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     // size above the window's size enlarges it.
     for (TDesignPanel* panel : {PanelSend, PanelBottom})
         QObject::connect(panel, &TDesignPanel::contentChanged, form, [this, form] { fitToContent(form); });
+    QObject::connect(StatusBarMain, &TStatusBarPro::fittedToFont, form, [this, form] { fitToContent(form); });
     form->setMinimumWidth(kMinimumWidth);
     form->resize(574, 411);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

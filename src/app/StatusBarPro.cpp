@@ -1,10 +1,16 @@
 #include "app/StatusBarPro.h"
 
+#include <QEvent>
 #include <QLabel>
 
 #include <algorithm>
 
 namespace {
+
+// Left of a panel's text (the style sheet's padding) and a spare pixel each side.
+constexpr int kTextPadding = 2 + 2;
+// The bar's height beyond its panels' (the layout's margins).
+constexpr int kTextLeading = 5;
 
 // A panel at least kMinimumWidth wide and never narrower than its text.
 class TStatusPanel : public QLabel {
@@ -21,7 +27,7 @@ class TStatusPanel : public QLabel {
 } // namespace
 
 TStatusBarPro::TStatusBarPro(QWidget* parent) : QStatusBar(parent) {
-    setFixedHeight(19);
+    setFixedHeight(kHeight);
     setSizeGripEnabled(true);
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -34,9 +40,42 @@ TStatusBarPro::TStatusBarPro(QWidget* parent) : QStatusBar(parent) {
     FPanels[1] = new TStatusPanel(this);
     for (QLabel* panel : FPanels)
         panel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    FPanels[0]->setFixedWidth(250);
+    FPanels[0]->setFixedWidth(kFirstPanelWidth);
     addWidget(FPanels[0]);
     addWidget(FPanels[1], 1);
+}
+
+void TStatusBarPro::setFirstPanelTexts(const QStringList& widest) {
+    FWidestTexts = widest;
+    FFitted = false;
+    if (isVisible())
+        fitToFont();
+}
+
+void TStatusBarPro::changeEvent(QEvent* event) {
+    QStatusBar::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        FFitted = false;
+        if (isVisible())
+            fitToFont();
+    }
+}
+
+void TStatusBarPro::showEvent(QShowEvent* event) {
+    if (!FFitted)
+        fitToFont();
+    QStatusBar::showEvent(event);
+}
+
+void TStatusBarPro::fitToFont() {
+    const QFontMetrics metrics = fontMetrics(); // the panels have the bar's font
+    int width = kFirstPanelWidth;
+    for (const QString& text : FWidestTexts)
+        width = std::max(width, metrics.horizontalAdvance(text) + kTextPadding);
+    FPanels[0]->setFixedWidth(width);
+    setFixedHeight(std::max(kHeight, metrics.height() + kTextLeading));
+    FFitted = true;
+    Q_EMIT fittedToFont();
 }
 
 void TStatusBarPro::setPanelText(int panel, const QString& text) {

@@ -2,6 +2,7 @@
 
 #include "messages/ScriptSend.h"
 #include "messages/SendPlan.h"
+#include "net/Datagram.h"
 
 namespace {
 const QByteArray kInfoWord("PALAVEROINFO");
@@ -36,7 +37,7 @@ void TMessageSender::BitBtnSendClick() {
 
     const TSendPlan plan = PlanSend(typedRecipient, FServices);
     if (plan.recipient.isEmpty()) {
-        FView.setStatusText(QStringLiteral("Kein Empfänger ausgewählt."));
+        FView.setStatusText(NoRecipientText());
         return;
     }
 
@@ -47,19 +48,28 @@ void TMessageSender::BitBtnSendClick() {
         FBoxes.show(QStringLiteral("Alle Computer der ausgewählten Gruppe sind derzeit nicht erreichbar."));
 
     const QByteArray datagram = DataDatagram(FServices.computerName, message);
-    const QString bytes = QString::number(datagram.size());
     for (const QByteArray& host : plan.hosts) {
         const bool sent = FServices.sendDatagram && FServices.sendDatagram(host, datagram);
+        FView.setStatusText(SendStatusText(sent, datagram.size()));
         if (sent) {
-            FView.setStatusText(QStringLiteral("Nachricht gesendet: ") + bytes + QStringLiteral(" Bytes"));
             FView.clearEditor();
             FState.FPendingText.clear();
             FView.hideToTray();
-        } else {
-            FView.setStatusText(QStringLiteral("Nachricht nicht gesendet! ") + bytes +
-                                QStringLiteral(" Bytes"));
         }
     }
+}
+
+QString TMessageSender::SendStatusText(bool sent, qsizetype bytes) {
+    return (sent ? QStringLiteral("Nachricht gesendet: ") : QStringLiteral("Nachricht nicht gesendet! ")) +
+           QString::number(bytes) + QStringLiteral(" Bytes");
+}
+
+QStringList TMessageSender::StatusTexts() {
+    return {NoRecipientText(), SendStatusText(true, Datagram::kMaxTextSize), SendStatusText(false, Datagram::kMaxTextSize)};
+}
+
+QString TMessageSender::NoRecipientText() {
+    return QStringLiteral("Kein Empfänger ausgewählt.");
 }
 
 TScriptSendResult TMessageSender::SendFromScript(const QByteArray& recipient, const QByteArray& message) {

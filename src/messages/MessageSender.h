@@ -54,6 +54,13 @@ class TMessageSender {
     void Nachrichterneutsenden1Click(); // "Nachricht erneut senden": restores the last send
     void MemoSendChange();              // the editor changed: the status text is emptied
 
+    // The status texts of a send: "Nachricht gesendet: 42 Bytes", "Nachricht nicht
+    // gesendet! 42 Bytes", and "Kein Empfänger ausgewählt."; StatusTexts() the
+    // longest of each.
+    static QString SendStatusText(bool sent, qsizetype bytes);
+    static QString NoRecipientText();
+    static QStringList StatusTexts();
+
     // A message handed over by a script (palavero --send): logged as a sent entry
     // and sent by the same rules, without a box and without touching the window.
     TScriptSendResult SendFromScript(const QByteArray& recipient, const QByteArray& message);

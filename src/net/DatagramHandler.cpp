@@ -38,11 +38,15 @@ QString TDatagramHandler::receivedStatus(qsizetype bytes) const {
         }
         // A burst of datagrams of one size within one second shares one text.
         if (bytes != FCachedStatusBytes) {
-            FCachedStatus = QString::number(bytes) + QLatin1String(" Bytes empfangen ") + FCachedTime;
+            FCachedStatus = ReceivedStatusText(bytes, FCachedTime);
             FCachedStatusBytes = bytes;
         }
         return FCachedStatus;
     }
+    return ReceivedStatusText(bytes, time);
+}
+
+QString TDatagramHandler::ReceivedStatusText(qsizetype bytes, const QString& time) {
     return QString::number(bytes) + QLatin1String(" Bytes empfangen ") + time;
 }
 

@@ -28,6 +28,9 @@ class TDatagramHandler : public QObject {
     // when the user answers; datagrams that carry one are ignored.
     static bool isComputerName(QByteArrayView name);
 
+    // "12 Bytes empfangen " + time; the longest is that of the largest datagram.
+    static QString ReceivedStatusText(qsizetype bytes, const QString& time);
+
     // While set (the program is ending) datagrams are ignored entirely.
     void setClosing(bool closing) { FClosing = closing; }
     bool closing() const { return FClosing; }

@@ -100,7 +100,7 @@ void TPresence::attachSession(TSessionMonitor& monitor, const ISystemInfo& syste
     connect(&monitor, &TSessionMonitor::suspending, this, &TPresence::SendDisconnect);
     connect(&monitor, &TSessionMonitor::resumed, this, [this] { AnnouncePresence(true); });
     connect(&monitor, &TSessionMonitor::sessionEnding, this, [this] {
-        Q_EMIT statusText(QStringLiteral("Sending Logout Message"));
+        Q_EMIT statusText(LogoutStatusText());
         SendDisconnect();
     });
 }
@@ -112,4 +112,8 @@ void TPresence::CheckUserChange(const QString& currentUser) {
         SendDisconnect();
     FEndpoint.close();
     FUserName = currentUser;
+}
+
+QString TPresence::LogoutStatusText() {
+    return QStringLiteral("Sending Logout Message");
 }

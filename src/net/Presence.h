@@ -21,6 +21,8 @@ class TPresence : public QObject {
     Q_OBJECT
 public:
     static constexpr int kLonelinessIntervalMs = 10000;
+    // "Sending Logout Message": the status text when the session ends.
+    static QString LogoutStatusText();
 
     TPresence(const QByteArray& computerName, const QString& userName, TUdpEndpoint& endpoint,
               TTargetList& targets, IMessageBoxes& boxes, QObject* parent = nullptr);

@@ -54,6 +54,7 @@ class TBenchView : public IReceiveView {
     QByteArray recipient;
     int views = 0;
     void setRecipientText(const QByteArray& sender) override { recipient = sender; }
+    bool hasDraft() const override { return false; }
     void setPaneText(const QByteArray& all) override { FPane.setAnsiText(all); }
     void appendPaneText(const QByteArray& added) override { FPane.appendAnsiText(added); }
     bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) override {

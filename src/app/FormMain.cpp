@@ -11,12 +11,15 @@
 #include "app/TrayViews.h"
 #include "core/Ansi.h"
 #include "core/SwissGerman.h"
+#include "core/Timestamp.h"
 #include "groups/FormGroups.h"
 #include "groups/GroupDistribution.h"
 #include "info/FormKVInfo.h"
 #include "info/VersionInfo.h"
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
+#include "net/Datagram.h"
+#include "net/DatagramHandler.h"
 #include "net/Presence.h"
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
@@ -76,6 +79,13 @@ TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLi
     });
 
     setupUi(this, commandLine.fontSize);
+    // The longest status texts: the largest datagram received in any month
+    // (the date may name it), the sender's and the logout text.
+    QStringList widest = TMessageSender::StatusTexts() << TPresence::LogoutStatusText();
+    for (int month = 1; month <= 12; ++month)
+        widest << TDatagramHandler::ReceivedStatusText(
+            Datagram::kBufferSize, Timestamp::text(QDateTime(QDate(2088, month, 28), QTime(20, 58, 58))));
+    StatusBarMain->setFirstPanelTexts(widest);
     FViews = std::make_unique<TTrayViews>(*this, *this, platform.notifications.get());
     FViews->UpdateMinHeight();
     FSubsystems = std::make_unique<TMainSubsystems>(TMainSubsystems::TContext{
@@ -425,6 +435,10 @@ void TFormMain::showWindow() {
 }
 
 // IReceiveView
+
+bool TFormMain::hasDraft() const {
+    return !MemoSend->document()->isEmpty();
+}
 
 void TFormMain::setPaneText(const QByteArray& all) {
     RichEditMsg->setAnsiText(all);

@@ -87,6 +87,7 @@ public:
     void setRecipientText(const QByteArray& text) override;
     void showWindow() override;
     // IReceiveView
+    bool hasDraft() const override;
     void setPaneText(const QByteArray& all) override;
     void appendPaneText(const QByteArray& added) override;
     bool replacePaneHead(const QByteArray& oldHead, const QByteArray& newHead) override;

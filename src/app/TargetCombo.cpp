@@ -39,12 +39,18 @@ void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
 void TTargetCombo::completeTyped(const QString& typed) {
     FCompletion.clear();
     // Deleting never completes, nor typing anywhere but at the end.
-    if (typed.isEmpty() || FLastKey == Qt::Key_Backspace || FLastKey == Qt::Key_Delete ||
-        lineEdit()->cursorPosition() != typed.size())
+    const bool completing = !typed.isEmpty() && FLastKey != Qt::Key_Backspace && FLastKey != Qt::Key_Delete &&
+                            lineEdit()->cursorPosition() == typed.size();
+    const int row = completing ? firstStartingWith(typed) : -1;
+    if (row < 0) {
+        // The current entry is the one the text names, if any, so that Down
+        // and Up never move on from an entry the text no longer stands for.
+        setCurrentKeepingText(findText(typed, Qt::MatchFixedString));
         return;
-    FCompletion = firstStartingWith(typed);
-    if (FCompletion.size() <= typed.size())
-        return;
+    }
+    FCompletion = itemText(row);
+    // The completed entry becomes current, so that Down and Up move on from it.
+    setCurrentKeepingText(row);
     // The user's text stays as typed; the rest of the entry follows, selected,
     // so that the next key typed replaces it.
     const qsizetype rest = FCompletion.size() - typed.size();
@@ -52,15 +58,27 @@ void TTargetCombo::completeTyped(const QString& typed) {
     lineEdit()->setSelection(int(typed.size()), int(rest));
 }
 
-QString TTargetCombo::firstStartingWith(const QString& typed) const {
+void TTargetCombo::setCurrentKeepingText(int row) {
+    if (currentIndex() == row)
+        return;
+    const QString text = lineEdit()->text();
+    const int cursor = lineEdit()->cursorPosition();
+    setCurrentIndex(row);
+    if (lineEdit()->text() != text) {
+        lineEdit()->setText(text);
+        lineEdit()->setCursorPosition(cursor);
+    }
+}
+
+int TTargetCombo::firstStartingWith(const QString& typed) const {
     const QAbstractItemModel* list = model();
     const int rows = list->rowCount();
     for (int row = 0; row < rows; ++row) {
         const QString entry = list->index(row, modelColumn()).data(Qt::EditRole).toString();
         if (entry.startsWith(typed, Qt::CaseInsensitive))
-            return entry;
+            return row;
     }
-    return {};
+    return -1;
 }
 
 bool TTargetCombo::eventFilter(QObject* watched, QEvent* event) {

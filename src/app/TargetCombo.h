@@ -5,8 +5,9 @@
 // The recipient box. Its list is the target list model; the typed text stays
 // as it is when peers come and go (a plain QComboBox would replace it with the
 // first entry when its list fills). Typed text is completed inline with the
-// first entry, in the list's order, that starts with it ignoring letter case;
-// the entries are looked up when a key is typed, never when peers join.
+// first entry, in the list's order, that starts with it ignoring letter case,
+// which becomes the current entry; the entries are looked up when a key is
+// typed, never when peers join.
 // Reports whether a choice came from the mouse or the keyboard.
 class TTargetCombo : public QComboBox {
     Q_OBJECT
@@ -27,7 +28,9 @@ protected:
 
 private:
     void completeTyped(const QString& typed);
-    QString firstStartingWith(const QString& typed) const;
+    int firstStartingWith(const QString& typed) const; // the row, or -1
+    // Makes the row current (-1: none) and leaves the typed text as it is.
+    void setCurrentKeepingText(int row);
 
     QString FSavedText;
     QString FCompletion;

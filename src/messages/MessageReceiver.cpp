@@ -76,7 +76,8 @@ void TMessageReceiver::ShowReceivedMessage(const QByteArray& payload, const QByt
         notePaneStep(pendingBefore);
         keepBounded();
         FLog.QueueForLog(entry);
-        FView.setRecipientText(sender);
+        if (!FView.hasDraft())
+            FView.setRecipientText(sender);
     }
 
     FPendingAfter = FState.FPendingText.size();

@@ -17,6 +17,8 @@ class IReceiveView {
   public:
     virtual ~IReceiveView() = default;
     virtual void setRecipientText(const QByteArray& sender) = 0;
+    // The editor holds text that has not been sent: its recipient stays.
+    virtual bool hasDraft() const = 0;
     virtual void setPaneText(const QByteArray& all) = 0; // replace the pane's whole text
     virtual void
     appendPaneText(const QByteArray& added) = 0;       // the pane already shows the text before `added`
@@ -64,7 +66,8 @@ class TMessageReceiver {
     static constexpr int kFlushGapMs = 25;
 
     // A whole message, or a continuation ("KVPALAVEROPART" + up to 300 characters)
-    // of the message shown last. Reports nothing. The texts, the recipient and
+    // of the message shown last. Reports nothing. The texts, the recipient (the
+    // sender, unless the editor holds a draft, whose recipient stays) and
     // the arrival signal are done at once; the pane, the window, the notice and
     // the log entry are gathered and done in the next event-loop turn (flush());
     // while the load test says datagrams are flooding in, once the flush gap

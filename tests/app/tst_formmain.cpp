@@ -11,6 +11,8 @@
 #include "messages/MessageReceiver.h"
 #include "messages/MessageState.h"
 #include "messages/RichEditURL.h"
+#include "net/DatagramHandler.h"
+#include "net/Presence.h"
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
 #include "platform/Platform.h"
@@ -194,6 +196,8 @@ private Q_SLOTS:
     void focusedButtonShowsFrame();
     void noTextClippedAtAnyFontSize_data();
     void noTextClippedAtAnyFontSize();
+    void statusTextsFitTheirPanel_data();
+    void statusTextsFitTheirPanel();
     void styleSheetSetWhenFirstShown_data();
     void styleSheetSetWhenFirstShown();
 };
@@ -487,14 +491,20 @@ void TestFormMain::receivedMessageShowsMessageView() {
     Fixture f;
     f.startUp();
     TFormMain& w = *f.form;
+    // With an empty editor the sender is preset: the reply case.
+    w.messageReceiver().ShowReceivedMessage("Erste", "PC-03");
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-03"));
+    // A draft keeps the recipient it is written to.
+    w.ComboBoxTarget->setEditText(QStringLiteral("<Büro>"));
     w.MemoSend->setPlainText(QStringLiteral("halb geschrieben"));
     w.messageReceiver().ShowReceivedMessage("Hallo <b>du</b>", "PC-04");
     QTRY_VERIFY(w.isVisible());
     QVERIFY(w.isMessageViewShown());
-    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("PC-04"));
+    QCOMPARE(w.ComboBoxTarget->currentText(), QStringLiteral("<Büro>"));
     QCOMPARE(w.MemoSend->toPlainText(), QStringLiteral("halb geschrieben"));
     QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Hallo <b>du</b>")));
-    QVERIFY(w.RichEditMsg->toPlainText().startsWith(QStringLiteral("Nachricht von PC-04 (")));
+    QVERIFY(w.RichEditMsg->toPlainText().startsWith(QStringLiteral("Nachricht von PC-03 (")));
+    QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Nachricht von PC-04 (")));
 }
 
 void TestFormMain::targetTextSurvivesNewPeers() {
@@ -619,13 +629,24 @@ void TestFormMain::recipientCompletion() {
     QFETCH(QString, typed);
     QFETCH(QString, completed);
     TTargetList list("PC-TEST");
-    for (const QByteArray name : {"PC-1", "PC-20", "PC-3", "<Team>", "Beta", "\xc4rger", "alpha"})
+    for (const QByteArray name : {"PC-1", "PC-20", "PC-3", "<Team>", "Beta", "\xc4rger", "alpha", "Zeta", "1"})
         list.AddRemoteComputer(name, "10.0.0.1");
     TTargetCombo box;
     box.setTargetModel(&list);
     typeInto(box, typed);
     QCOMPARE(box.currentText().toLower(), completed.toLower());
     QCOMPARE(box.currentText().left(typed.size()), typed);
+    // The completed entry is current: Down and Up move to its neighbours in list order.
+    const int row = box.findText(completed, Qt::MatchFixedString);
+    QCOMPARE(box.currentIndex(), row);
+    if (row < 0)
+        return;
+    QVERIFY(row + 1 < box.count());
+    QTest::keyClick(box.lineEdit(), Qt::Key_Down);
+    QCOMPARE(box.currentText(), box.itemText(row + 1));
+    QTest::keyClick(box.lineEdit(), Qt::Key_Up);
+    QTest::keyClick(box.lineEdit(), Qt::Key_Up);
+    QCOMPARE(box.currentText(), box.itemText(std::max(row - 1, 0)));
 }
 
 // Backspace takes back the completed rest and completes nothing again, so a
@@ -893,6 +914,53 @@ void TestFormMain::noTextClippedAtAnyFontSize() {
     }
     QCOMPARE(f.form->StatusBarMain->font().pointSizeF(), QGuiApplication::font().pointSizeF());
     qApp->setStyleSheet(QString());
+}
+
+void TestFormMain::statusTextsFitTheirPanel_data() {
+    QTest::addColumn<qreal>("points"); // the system's font
+    for (const qreal points : {7.0, 9.0, 10.0, 12.0, 16.0})
+        QTest::addRow("%gpt", points) << points;
+}
+
+// Each status text, written by the path that writes it, fits the first panel
+// at the system's font size, including the widest: the received bytes of the
+// largest datagram with date and time.
+void TestFormMain::statusTextsFitTheirPanel() {
+    QFETCH(qreal, points);
+    const QFont systemFont = QGuiApplication::font();
+    QFont font = systemFont;
+    font.setPointSizeF(points);
+    QGuiApplication::setFont(font);
+    Fixture f;
+    QGuiApplication::setFont(systemFont);
+    TFormMain& w = *f.form;
+    f.startUp(); // the session events reach presence from here on
+    w.SendMessage1Click();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QLabel* panel = w.StatusBarMain->panel(0);
+    QCOMPARE(panel->font().pointSizeF(), points);
+
+    QStringList texts;
+    const auto note = [&] { texts << w.statusText(); };
+    w.datagramHandler().setClock([] { return QDateTime(QDate(2026, 12, 28), QTime(20, 48, 58)); });
+    w.datagramHandler().HandleDatagram(QByteArray(8192, 'x'));
+    note();
+    w.setStatusText(TMessageSender::SendStatusText(false, 8092));
+    note();
+    w.setStatusText(TMessageSender::NoRecipientText());
+    note();
+    Q_EMIT f.platform.sessionMonitor->sessionEnding();
+    note();
+    QCOMPARE(texts.last(), QStringLiteral("Sending Logout Message"));
+    QVERIFY2(texts.first().startsWith(QStringLiteral("8192 Bytes empfangen ")), qPrintable(texts.first()));
+    QVERIFY(w.isVisible());
+    const QFontMetrics metrics(panel->font());
+    for (const QString& text : std::as_const(texts)) {
+        QVERIFY2(metrics.horizontalAdvance(text) + 2 <= panel->width(),
+                 qPrintable(QStringLiteral("%1: %2 of %3 pixels").arg(text).arg(metrics.horizontalAdvance(text) + 2).arg(panel->width())));
+        QVERIFY2(metrics.height() <= panel->height(), qPrintable(QStringLiteral("%1 high in %2 (bar %3)").arg(metrics.height()).arg(panel->height()).arg(w.StatusBarMain->height())));
+    }
+    QVERIFY(panel->width() >= TStatusBarPro::kFirstPanelWidth);
 }
 
 PALAVERO_TEST_MAIN(TestFormMain)

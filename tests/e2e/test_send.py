@@ -337,6 +337,12 @@ class GroupDistributionTest(LanTestCase):
         # The group entries are those of the new file: the group it no longer has goes.
         self.assertEqual(self.inst.count("target removed"), 1, self.inst.log_tail())
         self.assertEqual(self.inst.count("palavero.targets: target removed: <Einkauf>"), 1, self.inst.log_tail())
+        # A group name beyond ASCII arrives as it was sent.
+        payload = b"[B\xfcro]\nMembers=PC1,\n\n"
+        self.probe.broadcast(b"PC-P:KVPALAVEROGROUPS:" + payload)
+        self.inst.wait_line("palavero.targets: target added: <Büro> ")
+        self.sync(self.inst, self.probe)
+        self.assertEqual(read_bytes(self.groups), payload)
 
 
 def wait_true(predicate, what, timeout=lan.DEFAULT_TIMEOUT):

@@ -61,6 +61,7 @@ class TRecordingView : public ISendView, public IReceiveView {
     QStringList firstLines;
 
     QByteArray messageText() const override { return message; }
+    bool hasDraft() const override { return !message.isEmpty(); }
     QByteArray recipientText() const override { return recipient; }
     void focusEditor() override { events << QStringLiteral("focus"); }
     void setStatusText(const QString& text) override {
@@ -854,18 +855,21 @@ void TestMessages::targetFocusRule() {
 
 void TestMessages::receiveMessages() {
     TRig rig;
+    // A draft to a group keeps its recipient when a message arrives.
     rig.view->message = "Ich schreibe gerade";
-    rig.view->recipient = "PC1";
+    rig.view->recipient = "<B\xfcro>";
 
     rig.receive("Erste", "PC2");
     const QByteArray first("Nachricht von PC2 (10.12.2026 11:34:00)\r\nErste");
     QCOMPARE(rig.state.FPendingText, first);
     QCOMPARE(rig.view->pane, first);
-    QCOMPARE(rig.view->recipient, QByteArray("PC2"));
+    QCOMPARE(rig.view->recipient, QByteArray("<B\xfcro>"));
     QCOMPARE(rig.view->message, QByteArray("Ich schreibe gerade"));
     QCOMPARE(rig.view->messageViews, 1);
     QCOMPARE(rig.view->balloons, QStringList{QStringLiteral("Palavero von PC2")});
 
+    // With an empty editor the sender is preset: the reply case.
+    rig.view->message.clear();
     rig.receive("Zweite\r\nZeile", "B\xfcro");
     const QByteArray both = first + "\r\n_______________________________________\r\n"
                                     "Nachricht von B\xfcro (10.12.2026 11:34:00)\r\nZweite\r\nZeile";

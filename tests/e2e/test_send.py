@@ -168,7 +168,8 @@ class SendTest(LanTestCase):
             ("to all", "*", "Hallo alle", b"Hallo alle", True),
             ("to a group", "<Team>", "Hallo Team", b"Hallo Team", False),
             ("umlauts by name", "PC-B", "Gr\u00fc\u00dfe", b"Gr\xfc\xdfe", False),
-            ("umlauts to all", "*", "Gr\u00fc\u00dfe alle", b"Gr??e alle", True),
+            ("umlauts to all", "*", "Gr\u00fc\u00dfe alle", b"Gr\xfc\xdfe alle", True),
+            ("euro and dash by name", "PC-B", "5 \u20ac \u2013 \u201eja\u201c", b"5 \x80 \x96 \x84ja\x93", False),
             ("two lines", "PC-B", "Zeile 1\nZeile 2", b"Zeile 1\r\nZeile 2", False),
         ]
         for name, recipient, text, payload, to_all in rows:
@@ -213,6 +214,23 @@ class SendTest(LanTestCase):
                           if b":KVPALAVERODATA:" in d.data]
                 expected = [(lan.BROADCAST, datagram)] * 2 if to_all else []
                 self.assertEqual(from_a, expected)
+
+    def test_down_after_completion_moves_on_from_the_completed_entry(self):
+        # A's list in order: <Fern>, <Team>, PC-B. "<f" completes to <Fern>;
+        # Down moves on to its neighbour <Team>, whose member PC-B then gets
+        # the message.
+        text = b"Hallo nach Down"
+        datagram = b"PC-A:KVPALAVERODATA:" + text
+        self.screen_a.open_window()
+        self.screen_a.type(text.decode())
+        self.screen_a.key("shift+Tab", "ctrl+a")
+        self.screen_a.type("<f")
+        self.screen_a.key("Down")
+        self.screen_a.key("alt+s")
+        self.inst_a.wait_line("palavero.status: Nachricht gesendet: %d Bytes" % len(datagram))
+        self.inst_b.wait_line("palavero.status: %d Bytes empfangen " % len(datagram))
+        self.sync(self.inst_a, self.probe)
+        self.assertRegex(read_bytes(self.log_a), b"\\A" + sent_entry(b"<Team>", text) + b"\\Z")
 
     def test_failed_sends_keep_the_window_and_the_text(self):
         text = b"Hallo Fern"
@@ -277,9 +295,13 @@ class ReceiveWhileTypingTest(LanTestCase):
         self.log = os.path.join(xdg.data_dir, "Palavero.Log")
         self.lan.wait_windows(self.b, self.screen.display, TITLE, visible=False)
 
-    def test_arrival_keeps_the_focus_and_the_editor_text(self):
+    def test_arrival_keeps_the_focus_the_draft_and_its_recipient(self):
         window = self.screen.open_window()
+        # A draft to everyone: the text, then the recipient "*", back to the editor.
         self.screen.type("abc")
+        self.screen.key("shift+Tab", "ctrl+a")
+        self.screen.type("*")
+        self.screen.key("Tab")
         # The top strip of the window: the recipient box and its buttons in the
         # compose view, the message pane in the message view. (It stays clear of
         # the editor, whose blinking cursor would change the picture.)
@@ -296,18 +318,30 @@ class ReceiveWhileTypingTest(LanTestCase):
         self.screen.wait_focus(window)
 
         # Further keys land in the editor behind the text typed before; the
-        # recipient box holds the sender, so Alt+S answers PC-P.
+        # draft kept its recipient, so Alt+S sends it to everyone, not to PC-P.
         mark = self.probe.mark()
         self.screen.type("def")
         self.screen.key("alt+s")
         got = self.probe.wait(src=self.b.addr, since=mark)
         self.assertEqual([(d.dst, d.data) for d in got],
-                         [(self.p.addr, b"PC-B:KVPALAVERODATA:abcdef")])
+                         [(lan.BROADCAST, b"PC-B:KVPALAVERODATA:abcdef")])
         self.inst.wait_line("palavero.status: Nachricht gesendet: 26 Bytes")
         self.lan.wait_windows(self.b, self.screen.display, TITLE, visible=False)
+
+        # With an empty editor the sender of the next message is preset: the reply.
+        self.probe.send(b"PC-P:KVPALAVERODATA:Noch was", self.b.addr)
+        self.inst.wait_line("palavero.status: 28 Bytes empfangen ")
+        self.screen.open_window()
+        mark = self.probe.mark()
+        self.screen.type("ghi")
+        self.screen.key("alt+s")
+        got = self.probe.wait(src=self.b.addr, since=mark)
+        self.assertEqual([(d.dst, d.data) for d in got],
+                         [(self.p.addr, b"PC-B:KVPALAVERODATA:ghi")])
         log = read_bytes(self.log)
         self.assertRegex(log, b"\\A" + received_entry(b"PC-P", b"Hallo B")
-                         + sent_entry(b"PC-P", b"abcdef") + b"\\Z")
+                         + sent_entry(b"*", b"abcdef") + received_entry(b"PC-P", b"Noch was")
+                         + sent_entry(b"PC-P", b"ghi") + b"\\Z")
 
 
 class GroupDistributionTest(LanTestCase):

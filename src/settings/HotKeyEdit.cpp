@@ -25,16 +25,26 @@ void THotKeyEdit::setShortcutCode(quint16 code) {
 }
 
 void THotKeyEdit::keyPressEvent(QKeyEvent* event) {
+    const quint16 before = shortcutCode();
     QKeySequenceEdit::keyPressEvent(event);
     const QKeySequence typed = keySequence();
-    if (typed.isEmpty())
+    // The base class empties the field at the first key, also at a modifier
+    // alone (the Windows key) or a key without a code: the field then keeps
+    // the combination it had.
+    const quint16 code = typed.isEmpty() ? 0 : ShortcutCode::fromKeyCombination(lastTyped(typed, *event));
+    if (code == 0) {
+        setShortcutCode(before);
         return;
-    // Keep only the combination just typed, with the keypad flag that the base
-    // class drops, and show it as its code reads back.
-    QKeyCombination last = typed[typed.count() - 1];
-    if (event->modifiers().testFlag(Qt::KeypadModifier) && last.key() == Qt::Key(event->key()))
-        last = QKeyCombination(last.keyboardModifiers() | Qt::KeypadModifier, last.key());
-    setShortcutCode(ShortcutCode::fromKeyCombination(last));
+    }
+    setShortcutCode(code);
     // The field holds one combination: typing is over.
     Q_EMIT editingFinished();
+}
+
+QKeyCombination THotKeyEdit::lastTyped(const QKeySequence& typed, const QKeyEvent& event) {
+    // The combination just typed, with the keypad flag that the base class drops.
+    QKeyCombination last = typed[typed.count() - 1];
+    if (event.modifiers().testFlag(Qt::KeypadModifier) && last.key() == Qt::Key(event.key()))
+        last = QKeyCombination(last.keyboardModifiers() | Qt::KeypadModifier, last.key());
+    return last;
 }

@@ -4,8 +4,9 @@
 
 // A hot-key field: holds one key combination, shown and stored as a shortcut
 // code (see ShortcutCode.h). A new combination replaces the old one; what the
-// field shows is always what its code means (keys without a virtual-key code
-// leave it empty, the Meta key is dropped).
+// field shows is always what its code means (a key without a virtual-key code,
+// or a modifier alone such as the Windows key, leaves the field as it was; the
+// Meta key is dropped from a combination).
 class THotKeyEdit : public QKeySequenceEdit {
     Q_OBJECT
   public:
@@ -16,5 +17,8 @@ class THotKeyEdit : public QKeySequenceEdit {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    static QKeyCombination lastTyped(const QKeySequence& typed, const QKeyEvent& event);
     void showEvent(QShowEvent* event) override;
 };

@@ -269,7 +269,11 @@ void TestSettings::hotKeyFieldTyping_data() {
     QTest::newRow("Ctrl+#") << int(Qt::Key_NumberSign) << int(Qt::ControlModifier) << 0x40BF;
     QTest::newRow("volume mute") << int(Qt::Key_VolumeMute) << 0 << 0xAD;
     QTest::newRow("Ctrl+play") << int(Qt::Key_MediaPlay) << int(Qt::ControlModifier) << 0x40B3;
-    QTest::newRow("key without a code clears") << int(Qt::Key_Eject) << int(Qt::ControlModifier) << 0;
+    // Keys the field cannot show leave it as it was (Ctrl+F11).
+    QTest::newRow("key without a code") << int(Qt::Key_Eject) << int(Qt::ControlModifier) << 16506;
+    QTest::newRow("Windows key alone") << int(Qt::Key_Meta) << int(Qt::MetaModifier) << 16506;
+    QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << 16506;
+    QTest::newRow("unknown key") << int(Qt::Key_unknown) << 0 << 16506;
 }
 
 void TestSettings::hotKeyFieldTyping() {
@@ -297,6 +301,11 @@ void TestSettings::hotKeyFieldKeepsOneCombination() {
     QCOMPARE(edit.keySequence().count(), 1);
     QCOMPARE(int(edit.shortcutCode()), 0x2071);
     QCOMPARE(finished.count(), 2);
+    // The Windows key pressed and let go alone keeps it; a combination after it counts.
+    QTest::keyClick(&edit, Qt::Key_Meta, Qt::MetaModifier);
+    QCOMPARE(int(edit.shortcutCode()), 0x2071);
+    QTest::keyClick(&edit, Qt::Key_S, Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(int(edit.shortcutCode()), 49235);
     edit.setShortcutCode(0);
     QVERIFY(edit.keySequence().isEmpty());
     QCOMPARE(int(edit.shortcutCode()), 0);

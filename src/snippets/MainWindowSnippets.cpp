@@ -3,6 +3,8 @@
 #include "snippets/FormTextbausteine.h"
 #include "snippets/SnippetExpansion.h"
 
+#include <QPlainTextEdit>
+
 TMainWindowSnippets::TMainWindowSnippets(const TSnippetStore& store, TWindow window, QObject* parent)
     : QObject(parent), FWindow(std::move(window)),
       FExpander(std::make_unique<TSnippetExpander>(store, FWindow.memoSend)) {}
@@ -29,4 +31,7 @@ void TMainWindowSnippets::BitBtnTextbausteineClick() {
     FWindow.hide();
     form->exec();
     FWindow.show();
+    // The focus goes back to the editor, not to the button that opened the
+    // snippet editor (the next blank typed would press it again).
+    FWindow.memoSend->setFocus(Qt::OtherFocusReason);
 }

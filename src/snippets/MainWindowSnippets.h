@@ -30,7 +30,7 @@ class TMainWindowSnippets : public QObject {
     // Tray menu "Textbausteine": the snippet editor, modally.
     void extbausteine1Click();
     // Button "&Textbausteine": the main window hides while the snippet editor is
-    // shown modally, and shows again when it closes.
+    // shown modally, and shows again when it closes, with the focus in the editor.
     void BitBtnTextbausteineClick();
 
   private:

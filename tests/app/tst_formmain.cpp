@@ -19,6 +19,7 @@
 #include "settings/FormOptions.h"
 #include "settings/HotKeyEdit.h"
 #include "settings/SettingsStore.h"
+#include "snippets/FormTextbausteine.h"
 #include "snippets/SnippetStore.h"
 
 #include <QAbstractButton>
@@ -196,6 +197,7 @@ private Q_SLOTS:
     void focusedButtonShowsFrame();
     void noTextClippedAtAnyFontSize_data();
     void noTextClippedAtAnyFontSize();
+    void snippetEditorGivesTheFocusBackToTheEditor();
     void statusTextsFitTheirPanel_data();
     void statusTextsFitTheirPanel();
     void styleSheetSetWhenFirstShown_data();
@@ -914,6 +916,40 @@ void TestFormMain::noTextClippedAtAnyFontSize() {
     }
     QCOMPARE(f.form->StatusBarMain->font().pointSizeF(), QGuiApplication::font().pointSizeF());
     qApp->setStyleSheet(QString());
+}
+
+// Opened by its button in the main window and closed, the snippet editor leaves
+// the focus in the message editor, so a blank typed next is text, not a press
+// of the button.
+void TestFormMain::snippetEditorGivesTheFocusBackToTheEditor() {
+    Fixture f;
+    TFormMain& w = *f.form;
+    std::unique_ptr<TFormTextbausteine> editor;
+    w.setSnippetEditor([&] {
+        if (!editor)
+            editor = std::make_unique<TFormTextbausteine>(w.snippetStore(), f.boxes, &w);
+        return editor.get();
+    });
+    f.startUp();
+    w.SendMessage1Click();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    w.BitBtnTextbausteine->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(w.BitBtnTextbausteine->hasFocus());
+    int opened = 0;
+    QObject::connect(w.BitBtnTextbausteine, &QPushButton::clicked, &w, [&] { ++opened; });
+    QTimer::singleShot(0, &w, [&] {
+        QTRY_VERIFY(editor && editor->isVisible());
+        editor->reject();
+    });
+    QTest::keyClick(w.BitBtnTextbausteine, Qt::Key_Space);
+    QCOMPARE(opened, 1);
+    QTRY_VERIFY(w.isVisible());
+    QApplication::setActiveWindow(&w);
+    QTRY_VERIFY(w.MemoSend->hasFocus());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+    QCOMPARE(opened, 1);
+    QCOMPARE(w.MemoSend->toPlainText(), QStringLiteral(" "));
 }
 
 void TestFormMain::statusTextsFitTheirPanel_data() {

@@ -64,6 +64,12 @@ bool TUdpEndpoint::open() {
     FSocket4 = bindSocket(TIpAddress::Family::IPv4);
     if (!FSocket4)
         return false;
+    if (!FBufferNoted) {
+        FBufferNoted = true;
+        const QString note = SmallReceiveBufferNote(FSocket4->receiveBufferSize(), kReceiveBuffer);
+        if (!note.isEmpty())
+            qCInfo(lcPalaveroNet).noquote() << note;
+    }
     // Without IPv6 on the system the endpoint works on IPv4 alone; a port taken
     // on IPv6 is taken.
     TBindFailure failure = TBindFailure::None;
@@ -89,6 +95,17 @@ bool TUdpEndpoint::isOpen() const {
 
 int TUdpEndpoint::receiveBufferSize() const {
     return FSocket4 ? FSocket4->receiveBufferSize() : 0;
+}
+
+QString TUdpEndpoint::SmallReceiveBufferNote(int granted, int asked) {
+    if (granted <= 0 || granted >= asked)
+        return {};
+    return QStringLiteral("The receive buffer is %1 KiB of the %2 KiB asked for: a burst of answers from "
+                          "a large network may be lost (5 000 computers answering one connect need about "
+                          "1 MiB). An administrator raises the limit with: sysctl -w net.core.rmem_max=%3")
+        .arg(granted / 1024)
+        .arg(asked / 1024)
+        .arg(asked);
 }
 
 QStringList TUdpEndpoint::BroadcastAddresses(const QList<TInterfaceAddress>& local) {

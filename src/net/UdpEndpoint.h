@@ -58,6 +58,10 @@ class TUdpEndpoint : public QObject {
 
     // The kernel receive buffer of the IPv4 socket in bytes (0 when closed).
     int receiveBufferSize() const;
+    // What is logged once (palavero.net) when the kernel grants the receive
+    // socket less buffer than asked: the sizes and the sysctl line that raises
+    // the limit. Empty when it granted enough.
+    static QString SmallReceiveBufferNote(int granted, int asked);
     // Datagrams that waited for the GUI thread, and those dropped because the
     // queue was full (since the endpoint was made).
     const TDatagramQueue& queue() const { return FQueue; }
@@ -98,6 +102,7 @@ class TUdpEndpoint : public QObject {
     quint16 FPort = kDefaultPort;
     quint16 FDestinationPort = 0;
     bool FReadHandler = false;
+    bool FBufferNoted = false; // the note on a small receive buffer is logged once
     TDatagramQueue FQueue;
     std::unique_ptr<IDatagramSocket> FSocket4;
     std::unique_ptr<IDatagramSocket> FSocket6;

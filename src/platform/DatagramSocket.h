@@ -23,7 +23,7 @@ public:
     };
     // Sends the bytes as one datagram.
     virtual SendResult send(const QByteArray& bytes, const TIpAddress& to, quint16 port) = 0;
-    // The kernel's receive buffer in bytes.
+    // The kernel's receive buffer in bytes, as granted of receiveBuffer.
     virtual int receiveBufferSize() const = 0;
     // Moves what waits in the kernel's buffer into the queue now, from the
     // calling thread, in order with what the reader moves; nothing when the

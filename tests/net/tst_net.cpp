@@ -165,6 +165,8 @@ class TestNet : public QObject {
     void hostByName();
     void unresolvableHostFailsSilently();
     void receiveBufferIsEnlarged();
+    void smallReceiveBufferNote_data();
+    void smallReceiveBufferNote();
     void ipv6Binding();
     void reentrantHandlerSeesDatagramsInOrder();
     void modalLoopOfAHandlerSeesFurtherDatagrams();
@@ -678,6 +680,28 @@ void TestNet::receiveBufferIsEnlarged() {
     const int plainSize = plain.socketOption(QAbstractSocket::ReceiveBufferSizeSocketOption).toInt();
     QVERIFY2(f.endpoint.receiveBufferSize() > plainSize,
              qPrintable(QStringLiteral("%1 <= %2").arg(f.endpoint.receiveBufferSize()).arg(plainSize)));
+}
+
+void TestNet::smallReceiveBufferNote_data() {
+    QTest::addColumn<int>("granted");
+    QTest::addColumn<bool>("noted");
+    QTest::newRow("a normal user's stock limit") << 212992 << true;
+    QTest::newRow("1 MiB") << 1024 * 1024 << true;
+    QTest::newRow("all that was asked") << 4 * 1024 * 1024 << false;
+    QTest::newRow("more") << 8 * 1024 * 1024 << false;
+    QTest::newRow("unknown") << 0 << false;
+}
+
+// Granted less than it asked for, the endpoint says how much, and how to raise it.
+void TestNet::smallReceiveBufferNote() {
+    QFETCH(int, granted);
+    QFETCH(bool, noted);
+    const QString note = TUdpEndpoint::SmallReceiveBufferNote(granted, 4 * 1024 * 1024);
+    QCOMPARE(!note.isEmpty(), noted);
+    if (noted) {
+        QVERIFY2(note.contains(QStringLiteral("%1 KiB of the 4096 KiB").arg(granted / 1024)), qPrintable(note));
+        QVERIFY2(note.contains(QStringLiteral("sysctl -w net.core.rmem_max=4194304")), qPrintable(note));
+    }
 }
 
 void TestNet::ipv6Binding() {

@@ -235,7 +235,8 @@ int TPosixDatagramSocket::receiveBufferSize() const {
     socklen_t length = sizeof size;
     if (::getsockopt(FFd, SOL_SOCKET, SO_RCVBUF, &size, &length) != 0)
         return 0;
-    return size;
+    // The kernel reports twice what it granted (the rest is its bookkeeping).
+    return size / 2;
 }
 
 std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions& options,

@@ -24,15 +24,19 @@ void TDatagramQueue::append(std::vector<TReceivedDatagram>& batch) {
         QMutexLocker lock(&FMutex);
         for (TReceivedDatagram& datagram : batch) {
             const qsizetype c = cost(datagram);
+            const bool urgent = FIsUrgent && FIsUrgent(datagram.bytes);
+            // An urgent datagram makes room by dropping the newest others.
+            while (urgent && FBytes + c > FLimit && !FItems.empty()) {
+                FBytes -= cost(FItems.back());
+                FItems.pop_back();
+                ++FDropped;
+            }
             if (FBytes + c > FLimit) {
                 ++FDropped;
                 continue;
             }
             FBytes += c;
-            if (FIsUrgent && FIsUrgent(datagram.bytes))
-                FUrgent.push_back(std::move(datagram));
-            else
-                FItems.push_back(std::move(datagram));
+            (urgent ? FUrgent : FItems).push_back(std::move(datagram));
         }
         FPeakBytes = std::max(FPeakBytes, FBytes);
         if (!FAnnounced && !(FItems.empty() && FUrgent.empty()))

@@ -21,7 +21,8 @@ struct TReceivedDatagram {
 // their own threads; the consumer takes on its thread.
 //
 // Datagrams that the urgency test picks (set before the readers start) are
-// taken ahead of all others, each group in its own order of arrival.
+// taken ahead of all others, each group in its own order of arrival; when the
+// queue is full, an urgent datagram takes the room of the newest others.
 class TDatagramQueue : public QObject {
     Q_OBJECT
   public:

@@ -1068,13 +1068,16 @@ void TestPlatform::datagramQueueTakesUrgentFirst() {
     QCOMPARE(takeAll(queue), (QList<QByteArray>{"!u2", "!u3", "a1", "a2", "a3"}));
     QCOMPARE(queue.bytes(), 0);
     QCOMPARE(arrived.count(), 1);
-    // Urgent datagrams count against the same bound.
+    // Urgent datagrams count against the same bound, but a full queue drops
+    // the newest others to make room for them; only urgent ones left, the
+    // urgent newcomer is dropped.
     TDatagramQueue small(2 * (3 + TDatagramQueue::kOverhead));
     small.setUrgency([](QByteArrayView bytes) { return bytes.startsWith("!"); });
-    batch = datagrams({"abc", "!uv", "!wx"});
+    batch = datagrams({"abc", "def", "!uv", "ghi", "!wx", "!yz"});
     small.append(batch);
-    QCOMPARE(small.dropped(), 1u);
-    QCOMPARE(takeAll(small), (QList<QByteArray>{"!uv", "abc"}));
+    QCOMPARE(small.dropped(), 4u);
+    QCOMPARE(takeAll(small), (QList<QByteArray>{"!uv", "!wx"}));
+    QCOMPARE(small.bytes(), 0);
 }
 
 void TestPlatform::datagramQueueAnnouncesOncePerEmptying() {

@@ -21,7 +21,13 @@ TTargetCombo::TTargetCombo(QWidget* parent) : QComboBox(parent) {
 void TTargetCombo::setTargetModel(QAbstractItemModel* model) {
     setModel(model);
     // Connected after the box's own handlers, so this runs last and restores the text.
-    auto save = [this] { FSavedText = currentText(); };
+    auto save = [this] {
+        // The box holds no current row while peers come and go: an entry
+        // joining above it would move it, and the box would repaint for every
+        // one. Up, Down and the list find the row again from the text.
+        setCurrentKeepingText(-1);
+        FSavedText = currentText();
+    };
     auto restore = [this] {
         if (currentText() != FSavedText)
             setEditText(FSavedText);
@@ -61,13 +67,32 @@ void TTargetCombo::completeTyped(const QString& typed) {
 void TTargetCombo::setCurrentKeepingText(int row) {
     if (currentIndex() == row)
         return;
-    const QString text = lineEdit()->text();
-    const int cursor = lineEdit()->cursorPosition();
+    QLineEdit* edit = lineEdit();
+    const QString text = edit->text();
+    const int cursor = edit->cursorPosition();
+    const int selected = edit->selectionStart();
+    const int selectedLength = edit->selectionLength();
     setCurrentIndex(row);
-    if (lineEdit()->text() != text) {
-        lineEdit()->setText(text);
-        lineEdit()->setCursorPosition(cursor);
+    if (edit->text() != text) {
+        edit->setText(text);
+        if (selected >= 0)
+            edit->setSelection(selected, selectedLength);
+        else
+            edit->setCursorPosition(cursor);
     }
+}
+
+int TTargetCombo::rowNamedByText() const {
+    const QString text = currentText();
+    if (text.isEmpty())
+        return -1;
+    const int exact = findText(text, Qt::MatchFixedString | Qt::MatchCaseSensitive);
+    return exact >= 0 ? exact : findText(text, Qt::MatchFixedString);
+}
+
+void TTargetCombo::showPopup() {
+    setCurrentKeepingText(rowNamedByText());
+    QComboBox::showPopup();
 }
 
 int TTargetCombo::firstStartingWith(const QString& typed) const {
@@ -103,5 +128,10 @@ void TTargetCombo::keyPressEvent(QKeyEvent* event) {
         event->accept();
         return;
     }
+    // Up and Down move on from the entry the text names.
+    if ((event->key() == Qt::Key_Down || event->key() == Qt::Key_Up || event->key() == Qt::Key_PageDown ||
+         event->key() == Qt::Key_PageUp) &&
+        !(event->modifiers() & (Qt::AltModifier | Qt::ControlModifier)))
+        setCurrentKeepingText(rowNamedByText());
     QComboBox::keyPressEvent(event);
 }

@@ -189,6 +189,7 @@ private Q_SLOTS:
     void recipientCompletion_data();
     void recipientCompletion();
     void recipientCompletionLeavesDeletingAlone();
+    void recipientBoxStaysPutWhilePeersJoin();
     void recipientBoxReadsNoRowsOnInsert();
     void screenSaverHotKeyFollowsTheOptionsDialog();
     void optionsDialogBuiltWhenFirstOpened();
@@ -691,6 +692,53 @@ void TestFormMain::recipientBoxReadsNoRowsOnInsert() {
     typeInto(box, QStringLiteral("new-9"));
     QCOMPARE(box.currentText(), QStringLiteral("new-9"));
     QCOMPARE(box.currentCompletion(), QStringLiteral("NEW-9"));
+}
+
+// Peers joining above the entry the user chose neither move it in the box nor
+// repaint the box each time (each connect lets pending events run); Up and
+// Down still move on from the chosen entry.
+void TestFormMain::recipientBoxStaysPutWhilePeersJoin() {
+    TTargetList list("PC-TEST");
+    for (const QByteArray name : {"PC-50", "PC-60", "PC-70"})
+        list.AddRemoteComputer(name, "10.0.0.1");
+    TTargetCombo box;
+    box.setTargetModel(&list);
+    box.show();
+    QApplication::setActiveWindow(&box);
+    QVERIFY(QTest::qWaitForWindowActive(&box));
+    box.setFocus();
+    QTest::keyClick(box.lineEdit(), Qt::Key_Down);
+    QTest::keyClick(box.lineEdit(), Qt::Key_Down);
+    QCOMPARE(box.currentText(), QStringLiteral("PC-60"));
+    QCoreApplication::processEvents();
+
+    struct TPaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    box.installEventFilter(&counter);
+    QSignalSpy moved(&box, &QComboBox::currentIndexChanged);
+    const auto join = [&list](int i) {
+        list.AddRemoteComputer("PC-0" + QByteArray::number(i).rightJustified(2, '0'), "10.0.0.2");
+        QCoreApplication::processEvents();
+    };
+    join(0); // the box lets go of its current row here, once
+    const int paintsBefore = counter.paints;
+    const int movesBefore = int(moved.count());
+    for (int i = 1; i < 100; ++i)
+        join(i);
+    QVERIFY2(counter.paints - paintsBefore <= 1, qPrintable(QString::number(counter.paints - paintsBefore)));
+    QCOMPARE(moved.count(), movesBefore);
+    QCOMPARE(box.currentText(), QStringLiteral("PC-60"));
+    QTest::keyClick(box.lineEdit(), Qt::Key_Down);
+    QCOMPARE(box.currentText(), QStringLiteral("PC-70"));
+    list.AddRemoteComputer("PC-01", "10.0.0.3");
+    QTest::keyClick(box.lineEdit(), Qt::Key_Up);
+    QTest::keyClick(box.lineEdit(), Qt::Key_Up);
+    QCOMPARE(box.currentText(), QStringLiteral("PC-50"));
 }
 
 // The options dialog is built the first time it is opened; until then the

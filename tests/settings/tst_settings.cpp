@@ -1,5 +1,6 @@
 #include "common/TestMain.h"
 
+#include "common/BadFiles.h"
 #include "common/Fakes.h"
 #include "platform/linux/XdgAutostart.h"
 #include "settings/AutostartRule.h"
@@ -82,6 +83,7 @@ class TestSettings : public QObject {
     void defaultFilePath();
     void readingRules_data();
     void readingRules();
+    void loadFailureKeepsDesignContents_data();
     void loadFailureKeepsDesignContents();
     void saveWritesStrings();
     void saveReplacesFileAndKeepsOtherGroups();
@@ -423,11 +425,20 @@ void TestSettings::readingRules() {
     QCOMPARE(QFileInfo::exists(f.settingsPath()), fileExists);
 }
 
+void TestSettings::loadFailureKeepsDesignContents_data() {
+    BadFiles::addRows(TSettingsStore::kMaxFileSize);
+}
+
+// A file that cannot be read as settings (no regular file, or too large) is
+// not read at all: the start neither waits nor grows, and the reason is logged.
 void TestSettings::loadFailureKeepsDesignContents() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     TOptionsFixture f;
-    // A folder where the file should be: it cannot be read.
-    QVERIFY(QDir().mkpath(f.settingsPath()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
+    QVERIFY(QDir().mkpath(QFileInfo(f.settingsPath()).path()));
+    QVERIFY(BadFiles::make(kind, f.settingsPath(), TSettingsStore::kMaxFileSize));
+    const QRegularExpression warning(QStringLiteral("cannot read .* ") + QRegularExpression::escape(reason));
+    QTest::ignoreMessage(QtWarningMsg, warning);
     f.form->LoadSettings();
     QVERIFY(!f.form->CheckBoxBeep->isChecked());
     QCOMPARE(f.form->EditFileNameSound->text(), QStringLiteral("C:\\windows\\Media\\chimes.wav"));
@@ -436,9 +447,13 @@ void TestSettings::loadFailureKeepsDesignContents() {
 
     TSettingsValues values;
     values.soundFile = QStringLiteral("kept");
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
+    QTest::ignoreMessage(QtWarningMsg, warning);
     QVERIFY(!TSettingsStore(f.settingsPath()).load(values));
     QCOMPARE(values.soundFile, QStringLiteral("kept"));
+    // Nor is it replaced by a save.
+    QTest::ignoreMessage(QtWarningMsg, warning);
+    f.form->SaveSettings();
+    QCOMPARE(QFileInfo(f.settingsPath()).isFile() && !QFileInfo(f.settingsPath()).isSymLink(), kind == "huge");
 }
 
 void TestSettings::saveWritesStrings() {

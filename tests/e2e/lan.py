@@ -436,6 +436,14 @@ class Instance:
     def running(self):
         return self.proc.poll() is None
 
+    def resident_kib(self):
+        """The process's resident memory (VmRSS) in KiB."""
+        with open("/proc/%d/status" % self.proc.pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return 0
+
     def signal(self, sig):
         if self.running:
             self.proc.send_signal(sig)

@@ -16,15 +16,7 @@ import lan
 from lan import LanTestCase
 
 NO_DISPLAY = {"QT_QPA_PLATFORM": "xcb"}
-MB = 1024 * 1024
-
-
-def resident_bytes(pid):
-    with open("/proc/%d/status" % pid) as f:
-        for line in f:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1]) * 1024
-    return 0
+MIB = 1024  # in KiB, as resident_kib() counts
 
 
 class LocalUserTest(LanTestCase):
@@ -144,14 +136,14 @@ class LocalUserTest(LanTestCase):
                 self.probe_b.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROCONNECT:", since=mark)
                 inst.wait_line("box: Die Gruppendatei kann nicht gelesen werden: " + stores[1])
                 inst.wait_line("Unter diesem Namen besteht keine gewöhnliche Datei.")
-                self.assertLess(resident_bytes(inst.proc.pid), 200 * MB)
+                self.assertLess(inst.resident_kib(), 200 * MIB)
                 self.assert_ends_on(inst, signal.SIGTERM, 0)
 
     def test_many_connections_to_the_local_socket_keep_memory_flat(self):
         xdg = self.lan.new_xdg()
         inst = self.start_ready(self.a, self.probe_b, xdg=xdg, wrapper=self.lan.ordinary_user(xdg))
         self.sync(inst, self.probe_b)
-        before = resident_bytes(inst.proc.pid)
+        before = inst.resident_kib()
         # 3 000 connections of the same user, each sending 128 KiB and holding on.
         flood = (
             "import os, resource, socket, sys, time\n"
@@ -172,10 +164,11 @@ class LocalUserTest(LanTestCase):
                                 os.path.join(xdg.runtime, "PALAVERO.MUTEX")],
                                 capture_output=True, text=True, timeout=60)
         self.assertEqual(helper.returncode, 0, helper.stderr)
-        after = resident_bytes(inst.proc.pid)
+        after = inst.resident_kib()
         print("\nresident memory of the instance: %.1f MB before, %.1f MB after 3 000 connections "
-              "(%.1f MB sent to it)" % (before / MB, after / MB, int(helper.stdout) / MB), file=sys.stderr)
-        self.assertLess(after - before, 20 * MB)
+              "(%.1f MB sent to it)" % (before / MIB, after / MIB, int(helper.stdout) / MIB / 1024),
+              file=sys.stderr)
+        self.assertLess(after - before, 20 * MIB)
         # Still the instance: a second start asks it to show itself.
         r = self.lan.run(self.a, [], xdg=xdg, wrapper=self.lan.ordinary_user(xdg))
         self.assertEqual(r.returncode, 0, r.stderr)
@@ -194,7 +187,7 @@ class LocalUserTest(LanTestCase):
         mark = self.probe_b.mark()
         self.probe_b.broadcast(b"PC-B:KVPALAVEROCONNECT:")
         self.probe_b.wait(src=self.a.addr, data=b"PC-A:KVPALAVEROREFRESH:", since=mark)
-        self.assertLess(resident_bytes(listener.proc.pid), 100 * MB)
+        self.assertLess(listener.resident_kib(), 100 * MIB)
         mark = self.probe_b.mark()
         self.assert_ends_on(listener, signal.SIGTERM, 0)
         self.probe_b.wait(src=self.a.addr, data=b"PC-A:KVPALAVERODISCONNECT:", since=mark)

@@ -501,7 +501,7 @@ void TestGroups::rebuildTargetListUnreadableFile() {
     QCOMPARE(peer.boxes.boxes.at(0).icon, IMessageBoxes::Icon::Error);
     // Nor do a distribution and a script's group read it.
     QCOMPARE(ReadFileText(peer.groups.groupsFile()), QByteArray());
-    QCOMPARE(groupMembersText(peer.groups.groupsFile(), "Alt"), std::optional<QByteArray>(QByteArray()));
+    QCOMPARE(::groupMembersText(peer.groups.groupsFile(), "Alt"), std::optional<QByteArray>(QByteArray()));
 }
 
 // A received distribution that cannot be stored is said once in the status

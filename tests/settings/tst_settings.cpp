@@ -2,6 +2,7 @@
 
 #include "common/BadFiles.h"
 #include "common/Fakes.h"
+#include "core/FileReplace.h"
 #include "platform/linux/XdgAutostart.h"
 #include "settings/AutostartRule.h"
 #include "settings/FormOptions.h"
@@ -519,14 +520,22 @@ void TestSettings::saveFailureIsSilent() {
 }
 
 // A broken line and a foreign group stay as they stand when the dialog
-// writes; a new file left by a killed write is removed when the settings load.
+// writes; a new file left by a killed write is removed when the settings load,
+// a file of the user's that only looks alike is not.
 void TestSettings::saveKeepsLinesItCannotRead() {
     TOptionsFixture f;
     QVERIFY(writeBytes(f.settingsPath(), "[Settings]\nSound=0\nthis line is broken\nMusic=1\n\n[Other]\nkeep=yes\n"));
-    const QString leftover = f.settingsPath() + QStringLiteral(".aB3dE9");
-    QVERIFY(writeBytes(leftover, "[Settings]\n"));
+    const QString leftover = f.settingsPath() + QStringLiteral(".aB3dE9.palavero-neu");
+    const QString backup = f.settingsPath() + QStringLiteral(".backup");
+    for (const QString& path : {leftover, backup}) {
+        QVERIFY(writeBytes(path, "[Settings]\n"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(FileReplace::programStart().addSecs(-60), QFileDevice::FileModificationTime));
+    }
     f.form->LoadSettings();
     QVERIFY(!QFileInfo::exists(leftover));
+    QCOMPARE(readBytes(backup), QByteArray("[Settings]\n"));
     QVERIFY(!f.form->CheckBoxBeep->isChecked());
     QVERIFY(f.form->CheckBoxSound->isChecked());
     f.form->CheckBoxHistory->setChecked(true);

@@ -9,6 +9,7 @@
 namespace {
 const QString kCrLf = QStringLiteral("\r\n");
 const QString kStoreFiles[] = {QStringLiteral("PalaveroGroups.ini"), QStringLiteral("PalaveroTB.ini")};
+const QString kTestFolder = QStringLiteral("testwol");
 const QString kContactAdmin = QStringLiteral("Bitte kontaktieren Sie den Systemadministrator.");
 } // namespace
 
@@ -25,22 +26,26 @@ QString TDataDirectory::prepare(const QString& root, IMessageBoxes& boxes) {
         // A replace cut off by a kill leaves its new file beside the store.
         for (const QString& store : kStoreFiles)
             FileReplace::removeLeftovers(dir + QLatin1Char('/') + store);
-        return dir;
+    } else {
+        QDir().mkpath(dir);
+        if (!QFileInfo(dir).isDir()) {
+            boxes.show(QStringLiteral("Fehler beim Anlegen des Verzeichnisses: ") + dir + kCrLf + kCrLf +
+                           kContactAdmin,
+                       IMessageBoxes::Icon::Error);
+            return dir;
+        }
     }
-    QDir().mkpath(dir);
-    if (!QFileInfo(dir).isDir()) {
-        boxes.show(QStringLiteral("Fehler beim Anlegen des Verzeichnisses: ") + dir + kCrLf + kCrLf +
-                       kContactAdmin,
-                   IMessageBoxes::Icon::Error);
-        return dir;
-    }
+    // The write test, also for a folder that exists: stores that cannot be
+    // written are said at start, not first when a received file is lost. A
+    // test folder left by a killed start is empty and goes first.
     QDir d(dir);
-    if (!d.mkdir(QStringLiteral("testwol"))) {
+    d.rmdir(kTestFolder);
+    if (!d.mkdir(kTestFolder)) {
         boxes.show(QStringLiteral("Fehler: Das Verzeichnis benötigt Schreibrechte: ") + dir + kCrLf + kCrLf +
                        kContactAdmin,
                    IMessageBoxes::Icon::Error);
         return dir;
     }
-    d.rmdir(QStringLiteral("testwol"));
+    d.rmdir(kTestFolder);
     return dir;
 }

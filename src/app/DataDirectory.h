@@ -5,7 +5,8 @@
 class IMessageBoxes;
 
 // The shared data directory "<root>/Korvel/Palavero": created with its parents
-// when missing and write-tested once; failures are reported and start-up goes on.
+// when missing and write-tested at every start (also when it exists); failures
+// are reported once each and start-up goes on.
 class TDataDirectory {
 public:
     static QString pathFor(const QString& root);

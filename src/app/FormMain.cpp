@@ -130,6 +130,10 @@ void TFormMain::setSnippetEditor(std::function<TFormTextbausteine*()> editor) {
 
 void TFormMain::connectControls() {
     connect(FSubsystems.get(), &TMainSubsystems::statusText, this, &TFormMain::setStatusText);
+    connect(FSubsystems.get(), &TMainSubsystems::noticeText, this, [this](const QString& text) {
+        qCDebug(lcStatus).noquote() << "notice:" << text;
+        StatusBarMain->setPanelText(1, text);
+    });
     connect(&TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
     connect(&TimerStartUdp, &QTimer::timeout, this, &TFormMain::TimerStartUdpTimer);
     connect(SendMessage1, &QAction::triggered, this, &TFormMain::SendMessage1Click);

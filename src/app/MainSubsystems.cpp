@@ -45,6 +45,7 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSe
         c.computerName, sendDatagram,
         [this](const QList<QByteArray>& entries) { targetList->replaceEntries(isGroupEntry, entries); },
         c.boxes);
+    groups->setFailureReport([this](const QString& notice) { Q_EMIT noticeText(notice); });
     log = std::make_unique<TMessageLog>(
         c.settings, c.boxes, *c.platform.desktop,
         [this] { return TDataDirectory::pathFor(FPlatform.systemInfo->dataRoot()); }, *state);

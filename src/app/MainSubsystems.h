@@ -69,6 +69,8 @@ public:
 
 Q_SIGNALS:
     void statusText(const QString& text);
+    // A lasting notice for the status bar's second panel; the empty text ends it.
+    void noticeText(const QString& text);
 
 private:
     void logTargetChanges();

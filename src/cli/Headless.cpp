@@ -3,16 +3,17 @@
 #include "app/CommandLine.h"
 #include "cli/ConsoleMessageBoxes.h"
 #include "cli/Listener.h"
+#include "cli/ScriptText.h"
 #include "cli/SendCommand.h"
 #include "core/Ansi.h"
 #include "info/VersionInfo.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QLoggingCategory>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -23,11 +24,15 @@ void print(std::FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-QByteArray readStandardInput() {
-    QFile input;
-    if (!input.open(stdin, QIODevice::ReadOnly))
-        return {};
-    return input.readAll();
+// Standard input up to its end, or nullopt as soon as it holds more than a
+// message can: an endless input is not read to its end.
+std::optional<QByteArray> readStandardInput() {
+    QByteArray bytes(ScriptText::kMaxInputBytes + 1, Qt::Uninitialized);
+    const size_t got = std::fread(bytes.data(), 1, size_t(bytes.size()), stdin);
+    if (got > size_t(ScriptText::kMaxInputBytes))
+        return std::nullopt;
+    bytes.truncate(qsizetype(got));
+    return bytes;
 }
 
 int listen(QCoreApplication& app, TPlatform& platform, IMessageBoxes& boxes, quint16 port) {
@@ -80,6 +85,9 @@ int run(int argc, char** argv, const TCommandLine& commandLine) {
         break;
     case TCommandLine::TMode::Send: {
         const std::unique_ptr<TPlatform> platform = CreatePlatform(TPlatformUse::Console);
+        // It waits without an event loop (for input, the instance, names):
+        // Ctrl+C and SIGTERM end it where it is, with nothing (more) sent.
+        platform->terminationSignals->endProcessOnRequest(1);
         TConsoleMessageBoxes boxes;
         TSendCommand command(*platform->systemInfo, *platform->networkInfo, *platform->singleInstance, boxes);
         return command.run(commandLine, readStandardInput);

@@ -1,10 +1,12 @@
 #include "cli/Listener.h"
 
+#include "cli/OutputQueue.h"
 #include "core/Ansi.h"
 #include "net/DatagramHandler.h"
 #include "net/Presence.h"
 #include "net/TargetList.h"
 #include "net/UdpEndpoint.h"
+#include "platform/MessageBoxes.h"
 
 namespace {
 
@@ -44,7 +46,8 @@ QByteArray jsonString(const QString& text) {
 
 TListener::TListener(const QByteArray& computerName, INetworkInfo& network, IMessageBoxes& boxes,
                      std::FILE* output, QObject* parent)
-    : QObject(parent), FOutput(output), FTargets(std::make_unique<TTargetList>(computerName)),
+    : QObject(parent), FBoxes(boxes), FOutput(std::make_unique<TOutputQueue>(fileno(output), OutputCapacity)),
+      FTargets(std::make_unique<TTargetList>(computerName)),
       FEndpoint(std::make_unique<TUdpEndpoint>(network, boxes)), FHandler(std::make_unique<TDatagramHandler>()),
       FPresence(std::make_unique<TPresence>(computerName, QString(), *FEndpoint, *FTargets, boxes)) {
     connect(FEndpoint.get(), &TUdpEndpoint::datagramReceived, FHandler.get(), &TDatagramHandler::HandleDatagram);
@@ -74,6 +77,11 @@ void TListener::stop() {
     FPresence->lonelinessTimer().stop();
     FPresence->SendDisconnect();
     FEndpoint->close();
+    // A reader that keeps up gets the rest; one that does not read holds up nothing.
+    FOutput->drain(DrainMs);
+    if (const quint64 dropped = FOutput->dropped())
+        FBoxes.show(QStringLiteral("%1 empfangene Nachrichten nicht ausgegeben: die Ausgabe wurde nicht gelesen.")
+                        .arg(dropped));
 }
 
 QByteArray TListener::jsonLine(const QByteArray& sender, const QByteArray& address, const QDateTime& time,
@@ -93,6 +101,8 @@ QByteArray TListener::jsonLine(const QByteArray& sender, const QByteArray& addre
 void TListener::onData(const QByteArray& payload, const QByteArray& sender) {
     const QDateTime now = FClock ? FClock() : QDateTime::currentDateTime();
     const QByteArray line = jsonLine(sender, FEndpoint->senderIP(), now, payload) + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), FOutput);
-    std::fflush(FOutput);
+    // Said once, at the first message that is lost; the count follows at the end.
+    if (!FOutput->push(line) && FOutput->dropped() == 1)
+        FBoxes.show(QStringLiteral("Die Ausgabe wird nicht gelesen: empfangene Nachrichten gehen verloren, "
+                                   "bis sie wieder gelesen wird."));
 }

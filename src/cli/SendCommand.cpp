@@ -15,10 +15,19 @@ TSendCommand::TSendCommand(const ISystemInfo& system, INetworkInfo& network, TSi
                            IMessageBoxes& boxes)
     : FSystem(system), FNetwork(network), FInstance(instance), FBoxes(boxes) {}
 
-int TSendCommand::run(const TCommandLine& commandLine, const std::function<QByteArray()>& readInput) {
+int TSendCommand::run(const TCommandLine& commandLine, const std::function<std::optional<QByteArray>()>& readInput) {
     const QByteArray recipient = Ansi::fromUnicode(commandLine.recipient);
-    const QByteArray text = commandLine.text ? ScriptText::fromArgument(*commandLine.text)
-                                             : ScriptText::fromInput(readInput ? readInput() : QByteArray());
+    QByteArray text;
+    if (commandLine.text) {
+        text = ScriptText::fromArgument(*commandLine.text);
+    } else if (readInput) {
+        const std::optional<QByteArray> input = readInput();
+        if (!input) {
+            FBoxes.show(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"), IMessageBoxes::Icon::Error);
+            return 1;
+        }
+        text = ScriptText::fromInput(*input);
+    }
 
     if (const auto reply = FInstance.handOverMessage(recipient, text)) {
         if (!reply->sent)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 
 #include <functional>
+#include <optional>
 
 class IMessageBoxes;
 class INetworkInfo;
@@ -20,9 +21,10 @@ class TSendCommand {
 public:
     TSendCommand(const ISystemInfo& system, INetworkInfo& network, TSingleInstance& instance, IMessageBoxes& boxes);
 
-    // Reads standard input when the command line gives no text. Returns the
-    // exit status: 0 sent, 1 not sent.
-    int run(const TCommandLine& commandLine, const std::function<QByteArray()>& readInput);
+    // Reads standard input when the command line gives no text (nullopt: more
+    // than a message can hold, refused as too long). Returns the exit status:
+    // 0 sent, 1 not sent.
+    int run(const TCommandLine& commandLine, const std::function<std::optional<QByteArray>()>& readInput);
 
 private:
     int sendDirectly(const QByteArray& recipient, const QByteArray& text, quint16 port);

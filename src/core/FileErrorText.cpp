@@ -1,5 +1,6 @@
 #include "core/FileErrorText.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <cerrno>
@@ -73,6 +74,10 @@ QString reason(int systemError, QFileDevice::FileError error, const QString& pat
         break;
     }
     return QStringLiteral("Die Datei konnte nicht geöffnet werden.");
+}
+
+QString message(const QString& what, const QString& path, const QString& reason) {
+    return what + QDir::toNativeSeparators(path) + QStringLiteral("\r\n") + reason;
 }
 
 } // namespace FileErrorText

@@ -11,4 +11,8 @@ namespace FileErrorText {
 // file's error state.
 QString reason(int systemError, QFileDevice::FileError error, const QString& path);
 
+// The message of a failure: what failed (ending in ": "), the path in the
+// system's notation, and the reason on a line of its own.
+QString message(const QString& what, const QString& path, const QString& reason);
+
 } // namespace FileErrorText

@@ -22,9 +22,10 @@ bool TGroupDistribution::SendGroups() {
 
 void TGroupDistribution::RebuildTargetList() {
     TGroupFile::LoadStatus status = TGroupFile::LoadStatus::Missing;
-    const TGroupFile file = TGroupFile::load(m_groupsFile, &status);
+    QString reason;
+    const TGroupFile file = TGroupFile::load(m_groupsFile, &status, &reason);
     if (status == TGroupFile::LoadStatus::Unreadable) {
-        m_boxes.show(groupFileUnreadableText(m_groupsFile), IMessageBoxes::Icon::Error);
+        m_boxes.show(groupFileUnreadableText(m_groupsFile, reason), IMessageBoxes::Icon::Error);
         return;
     }
     if (!m_setGroupEntries)
@@ -38,6 +39,11 @@ void TGroupDistribution::RebuildTargetList() {
 void TGroupDistribution::onGroupsReceived(const QByteArray& payload) {
     if (payload.isEmpty())
         return;
-    ApplyReceivedGroups(m_groupsFile, payload);
+    QString reason;
+    const bool applied = ApplyReceivedGroups(m_groupsFile, payload, &reason);
+    // Said once until a distribution is stored again; a stored one takes the notice away.
+    if (m_report && applied == m_applyFailed)
+        m_report(applied ? QString() : QStringLiteral("Empfangene Gruppen nicht gespeichert: ") + reason);
+    m_applyFailed = !applied;
     RebuildTargetList();
 }

@@ -21,8 +21,14 @@ class TGroupDistribution {
     // ("<" + name + ">", in file order), each with an empty address.
     using SetGroupEntriesFn = std::function<void(const QList<QByteArray>& entryTexts)>;
 
+    // Shows a lasting notice (the status bar's); the empty text takes it away.
+    using ReportFn = std::function<void(const QString& notice)>;
+
     TGroupDistribution(QByteArray computerName, SendDatagramFn sendDatagram, SetGroupEntriesFn setGroupEntries,
                        IMessageBoxes& boxes);
+
+    // Where a received distribution that cannot be stored is reported.
+    void setFailureReport(ReportFn report) { m_report = std::move(report); }
 
     void setGroupsFile(const QString& path) { m_groupsFile = path; }
     QString groupsFile() const { return m_groupsFile; }
@@ -39,7 +45,8 @@ class TGroupDistribution {
     // cannot be read is reported in a message box and changes nothing.
     void RebuildTargetList();
     // A received GROUPS payload: an empty one is ignored; otherwise it replaces
-    // the group file and the target list is rebuilt.
+    // the group file and the target list is rebuilt. A payload that cannot be
+    // stored is reported once, with the reason, until one is stored again.
     void onGroupsReceived(const QByteArray& payload);
 
   private:
@@ -47,5 +54,7 @@ class TGroupDistribution {
     SendDatagramFn m_sendDatagram;
     SetGroupEntriesFn m_setGroupEntries;
     IMessageBoxes& m_boxes;
+    ReportFn m_report;
     QString m_groupsFile;
+    bool m_applyFailed = false;
 };

@@ -60,10 +60,11 @@ void TGroupEditor::addComputer(const QByteArray& name) {
 bool TGroupEditor::FormShow() {
     FDistributionRequested = false;
     TGroupFile::LoadStatus status = TGroupFile::LoadStatus::Missing;
-    TGroupFile file = TGroupFile::load(FGroupsFile, &status);
+    QString reason;
+    TGroupFile file = TGroupFile::load(FGroupsFile, &status, &reason);
     if (status == TGroupFile::LoadStatus::Unreadable) {
         FStore.reset();
-        FBoxes.show(groupFileUnreadableText(FGroupsFile), IMessageBoxes::Icon::Error);
+        FBoxes.show(groupFileUnreadableText(FGroupsFile, reason), IMessageBoxes::Icon::Error);
         return false;
     }
     FStore = std::move(file);

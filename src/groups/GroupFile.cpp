@@ -2,11 +2,9 @@
 
 #include "core/Ansi.h"
 #include "core/ByteOrderMark.h"
+#include "core/FileRead.h"
 #include "core/FileReplace.h"
 #include "core/TextUtil.h"
-
-#include <QFile>
-#include <QFileInfo>
 
 const QByteArray TGroupFile::kMembersKey = QByteArrayLiteral("Members");
 
@@ -110,27 +108,22 @@ TGroupFile TGroupFile::fromBytes(const QByteArray& bytes) {
     return file;
 }
 
-TGroupFile TGroupFile::load(const QString& path, LoadStatus* status) {
-    QFile f(path);
-    if (!f.exists()) {
-        if (status)
-            *status = LoadStatus::Missing;
-        return {};
-    }
-    if (!f.open(QIODevice::ReadOnly)) {
-        if (status)
-            *status = LoadStatus::Unreadable;
-        return {};
-    }
-    const QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError) {
-        if (status)
-            *status = LoadStatus::Unreadable;
-        return {};
+TGroupFile TGroupFile::load(const QString& path, LoadStatus* status, QString* reason) {
+    QByteArray bytes;
+    LoadStatus result = LoadStatus::Loaded;
+    switch (FileRead::readAll(path, kMaxFileSize, &bytes, reason)) {
+    case FileRead::Status::Read:
+        break;
+    case FileRead::Status::Missing:
+        result = LoadStatus::Missing;
+        break;
+    case FileRead::Status::Unreadable:
+        result = LoadStatus::Unreadable;
+        break;
     }
     if (status)
-        *status = LoadStatus::Loaded;
-    return fromBytes(bytes);
+        *status = result;
+    return result == LoadStatus::Loaded ? fromBytes(bytes) : TGroupFile();
 }
 
 qsizetype TGroupFile::indexOf(const QByteArray& group) const {

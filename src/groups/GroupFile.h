@@ -39,9 +39,12 @@ class TGroupFile {
 
     // Parses file bytes (byte-order mark included, if any).
     static TGroupFile fromBytes(const QByteArray& bytes);
-    // Loads the file at `path`. A missing or unreadable file gives an empty store;
-    // the status tells them apart.
-    static TGroupFile load(const QString& path, LoadStatus* status = nullptr);
+    // The largest group file that is read.
+    static constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+    // Loads the file at `path`: only a regular file of at most kMaxFileSize
+    // bytes. A missing or unreadable file gives an empty store; the status tells
+    // them apart, and `reason` (when given) says in German why it is unreadable.
+    static TGroupFile load(const QString& path, LoadStatus* status = nullptr, QString* reason = nullptr);
 
     // Group names (section names) in file order.
     QList<QByteArray> groupNames() const;

@@ -1,19 +1,16 @@
 #include "groups/GroupOps.h"
 
+#include "core/FileErrorText.h"
+#include "core/FileRead.h"
 #include "core/FileReplace.h"
 #include "core/TextUtil.h"
 #include "groups/GroupFile.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 QByteArray ReadFileText(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QByteArray bytes = f.readAll();
-    if (f.error() != QFileDevice::NoError)
+    QByteArray bytes;
+    if (FileRead::readAll(path, TGroupFile::kMaxFileSize, &bytes) != FileRead::Status::Read)
         return {};
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         if (bytes.at(i) == '\0' || bytes.at(i) == '\x1a') {
@@ -25,9 +22,9 @@ QByteArray ReadFileText(const QString& path) {
     return bytes;
 }
 
-bool ApplyReceivedGroups(const QString& path, const QByteArray& payload) {
+bool ApplyReceivedGroups(const QString& path, const QByteArray& payload, QString* reason) {
     try {
-        return FileReplace::write(path, payload);
+        return FileReplace::write(path, payload, reason);
     } catch (...) {
         return false;
     }
@@ -48,6 +45,6 @@ QByteArray groupEntryText(const QByteArray& groupName) {
     return '<' + groupName + '>';
 }
 
-QString groupFileUnreadableText(const QString& groupsFile) {
-    return QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + QDir::toNativeSeparators(groupsFile);
+QString groupFileUnreadableText(const QString& groupsFile, const QString& reason) {
+    return FileErrorText::message(QStringLiteral("Die Gruppendatei kann nicht gelesen werden: "), groupsFile, reason);
 }

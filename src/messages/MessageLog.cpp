@@ -1,9 +1,12 @@
 #include "messages/MessageLog.h"
 
+#include "core/FileErrorText.h"
 #include "core/Timestamp.h"
 
 #include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
 
 #include <utility>
 
@@ -50,12 +53,15 @@ void TMessageLog::FlushLog() {
 void TMessageLog::writeEntries(const QByteArray& entry) {
     const QString path = LogFilePath();
     QFile file(path);
+    errno = 0;
     // Unbuffered: an error (a full disk) shows at the write, not at a flush.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        showError(QStringLiteral("Fehler beim Öffnen der Log-Datei:") + path);
+        showError(FileErrorText::message(QStringLiteral("Fehler beim Öffnen der Log-Datei: "), path,
+                              FileErrorText::reason(errno, file.error(), path)));
         return;
     }
     const qint64 before = file.size();
+    errno = 0;
     if (file.write(entry) == entry.size() && file.error() == QFileDevice::NoError) {
         file.close();
         FWriteFailed = false;
@@ -63,15 +69,15 @@ void TMessageLog::writeEntries(const QByteArray& entry) {
     }
     // Half an entry would run on into the next one: the file goes back to
     // where it was. Said once until an entry is written again.
-    const QString reason = file.errorString();
+    const QString reason = FileErrorText::reason(errno, file.error(), path);
     file.resize(before);
     file.close();
     if (FWriteFailed)
         return;
     FWriteFailed = true;
-    showError(QStringLiteral("Fehler beim Schreiben der Log-Datei:") + path + QStringLiteral("\r\n") +
-              reason);
+    showError(FileErrorText::message(QStringLiteral("Fehler beim Schreiben der Log-Datei: "), path, reason));
 }
+
 
 void TMessageLog::showError(const QString& text) {
     // While one box is open (its modal loop may handle further datagrams), a

@@ -11,6 +11,11 @@ public:
     using QObject::QObject;
     ~TTerminationSignals() override = default;
 
+    // From now on a request ends the process at once with the exit status,
+    // wherever it waits, without running more of the program: for a mode that
+    // waits without an event loop (reading input, waiting for an answer).
+    virtual void endProcessOnRequest(int exitStatus) = 0;
+
 Q_SIGNALS:
     void terminationRequested(int signo);
 };

@@ -1,10 +1,10 @@
 #include "settings/SettingsStore.h"
 
+#include "core/FileRead.h"
 #include "core/FileReplace.h"
 #include "settings/IniText.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QStringList>
@@ -94,15 +94,10 @@ QString TSettingsStore::readText(const QVariant& stored) {
 }
 
 bool TSettingsStore::readFile(QByteArray& bytes) const {
-    QFile file(FFilePath);
-    if (!file.exists())
+    QString reason;
+    if (FileRead::readAll(FFilePath, kMaxFileSize, &bytes, &reason) != FileRead::Status::Unreadable)
         return true;
-    if (file.open(QIODevice::ReadOnly)) {
-        bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError)
-            return true;
-    }
-    qCWarning(lcSettings) << "cannot read" << FFilePath << file.errorString();
+    qCWarning(lcSettings).noquote() << "cannot read" << FFilePath << reason;
     return false;
 }
 

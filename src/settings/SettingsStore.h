@@ -11,6 +11,9 @@
 // reading rules of the values are one table in SettingsStore.cpp.
 class TSettingsStore {
   public:
+    // The largest settings file that is read.
+    static constexpr qint64 kMaxFileSize = 1024 * 1024;
+
     explicit TSettingsStore(QString filePath = defaultFilePath());
 
     // $XDG_CONFIG_HOME/Korvel/Palavero.conf (~/.config when XDG_CONFIG_HOME is unset or relative).
@@ -20,7 +23,8 @@ class TSettingsStore {
     // Reads the values in their fixed order ("Sound", "Music", "SoundFileName",
     // "SaveHistory", "UseScreenSaverShortcut", "ScreenSaverShortcutKey") into
     // `values`. A missing file gives the defaults. On a failure (the file cannot
-    // be read) it stops and returns false; the values not reached keep what they held.
+    // be read: only a regular file of at most kMaxFileSize bytes is) it stops and
+    // returns false; the values not reached keep what they held.
     bool load(TSettingsValues& values) const;
 
     // Writes the six values as strings into the group [Settings]; the file is
@@ -33,7 +37,8 @@ class TSettingsStore {
     static QString readText(const QVariant& stored);
 
   private:
-    // The file's bytes; a missing file gives none. False when it cannot be read.
+    // The file's bytes; a missing file gives none. False when it cannot be read
+    // (the German reason goes to the settings' log category).
     bool readFile(QByteArray& bytes) const;
 
     QString FFilePath;

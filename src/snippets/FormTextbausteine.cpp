@@ -1,5 +1,6 @@
 #include "snippets/FormTextbausteine.h"
 
+#include "core/FileErrorText.h"
 #include "platform/MessageBoxes.h"
 #include "platform/UiFont.h"
 #include "snippets/SnippetGrid.h"
@@ -142,7 +143,7 @@ QString TFormTextbausteine::statusText() const {
 }
 
 void TFormTextbausteine::showFailure(const QString& what, const QString& path, const QString& reason) {
-    FBoxes.show(what + QDir::toNativeSeparators(path) + QStringLiteral("\r\n") + reason);
+    FBoxes.show(FileErrorText::message(what, path, reason));
 }
 
 void TFormTextbausteine::BitBtnSaveClick() {

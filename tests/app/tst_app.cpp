@@ -4,10 +4,13 @@
 #include "app/CommandLine.h"
 #include "app/DataDirectory.h"
 #include "app/FirewallStep.h"
+#include "core/FileReplace.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 class TestApp : public QObject {
     Q_OBJECT
@@ -135,9 +138,15 @@ void TestApp::toolkitOptions() {
 }
 
 void TestApp::dataDirectory_data() {
-    QTest::addColumn<QString>("setup"); // existing, missing, blocked
+    QTest::addColumn<QString>("setup"); // existing, missing, blocked, read-only, test folder left
     QTest::addColumn<QString>("message");
     QTest::newRow("existing") << "existing" << QString();
+    QTest::newRow("test folder left by a killed start") << "test folder left" << QString();
+    // The write test runs for a folder that exists too (root writes anywhere).
+    if (::geteuid() != 0)
+        QTest::newRow("existing, read-only")
+            << "read-only" << QStringLiteral("Fehler: Das Verzeichnis benötigt Schreibrechte: %1\r\n\r\nBitte "
+                                             "kontaktieren Sie den Systemadministrator.");
     QTest::newRow("missing is created") << "missing" << QString();
     QTest::newRow("cannot be created")
         << "blocked" << QStringLiteral("Fehler beim Anlegen des Verzeichnisses: %1\r\n\r\nBitte kontaktieren Sie den "
@@ -150,17 +159,25 @@ void TestApp::dataDirectory() {
     QTemporaryDir tmp;
     QString root = tmp.filePath(QStringLiteral("share"));
     const QString dir = TDataDirectory::pathFor(root);
-    // The new files of replaces cut off by a kill; the stores themselves stay.
-    const QStringList leftovers = {QStringLiteral("PalaveroGroups.ini.k9Xq2Z"), QStringLiteral("PalaveroTB.ini.000aaa")};
+    // The new files of replaces cut off by a kill before this start; the stores
+    // themselves and the user's files that only look alike stay.
+    const QStringList leftovers = {QStringLiteral("PalaveroGroups.ini.k9Xq2Z.palavero-neu"),
+                                   QStringLiteral("PalaveroTB.ini.000aaa.palavero-neu")};
     const QStringList stores = {QStringLiteral("PalaveroGroups.ini"), QStringLiteral("PalaveroTB.ini"),
-                                QStringLiteral("Palavero.Log")};
-    if (setup == QLatin1String("existing")) {
+                                QStringLiteral("Palavero.Log"), QStringLiteral("PalaveroTB.ini.backup"),
+                                QStringLiteral("PalaveroGroups.ini.sicher")};
+    if (setup != QLatin1String("missing") && setup != QLatin1String("blocked")) {
         QVERIFY(QDir().mkpath(dir));
         for (const QString& name : leftovers + stores) {
             QFile f(dir + QLatin1Char('/') + name);
             QVERIFY(f.open(QIODevice::WriteOnly));
+            QVERIFY(f.setFileTime(FileReplace::programStart().addSecs(-60), QFileDevice::FileModificationTime));
         }
     }
+    if (setup == QLatin1String("test folder left"))
+        QVERIFY(QDir(dir).mkdir(QStringLiteral("testwol")));
+    if (setup == QLatin1String("read-only"))
+        QVERIFY(QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
     if (setup == QLatin1String("blocked")) {
         // A regular file where a parent folder should be: no folder can be made below it.
         QFile f(root);
@@ -172,7 +189,7 @@ void TestApp::dataDirectory() {
         QVERIFY2(boxes.boxes.isEmpty(), qPrintable(boxes.texts().join('|')));
         QVERIFY(QFileInfo(dir).isDir());
         QVERIFY(!QFileInfo::exists(dir + QStringLiteral("/testwol")));
-        if (setup == QLatin1String("existing")) {
+        if (setup != QLatin1String("missing")) {
             QStringList expected = stores;
             expected.sort();
             QCOMPARE(QDir(dir).entryList(QDir::Files, QDir::Name), expected);
@@ -180,6 +197,7 @@ void TestApp::dataDirectory() {
     } else {
         QCOMPARE(boxes.texts(), QStringList{message.arg(dir)});
     }
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 void TestApp::firewallStep_data() {

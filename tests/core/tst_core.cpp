@@ -165,23 +165,36 @@ void TestCore::fileReplaceFailedLastWrite() {
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("PalaveroGroups.ini")});
 }
 
+// Only files of the program's own naming that were written before this start
+// go: the user's files that look alike, and a replace running now, stay.
 void TestCore::fileReplaceLeftovers() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("PalaveroGroups.ini"));
-    const QStringList left = {QStringLiteral("PalaveroGroups.ini.Ab12Cd"), QStringLiteral("PalaveroGroups.ini.zzzzzz")};
-    const QStringList kept = {QStringLiteral("PalaveroGroups.ini"),        QStringLiteral("PalaveroGroups.ini.bak"),
-                              QStringLiteral("PalaveroGroups.ini.Ab12Cde"), QStringLiteral("PalaveroGroups.ini.Ab-2Cd"),
-                              QStringLiteral("PalaveroTB.ini.Ab12Cd"),      QStringLiteral("xPalaveroGroups.ini.Ab12Cd")};
-    for (const QString& name : left + kept) {
+    const QStringList left = {QStringLiteral("PalaveroGroups.ini.Ab12Cd.palavero-neu"),
+                              QStringLiteral("PalaveroGroups.ini.zzzzzz.palavero-neu")};
+    const QStringList kept = {
+        QStringLiteral("PalaveroGroups.ini"),        QStringLiteral("PalaveroGroups.ini.bak"),
+        QStringLiteral("PalaveroGroups.ini.sicher"), QStringLiteral("PalaveroGroups.ini.backup"),
+        QStringLiteral("PalaveroGroups.ini.Ab12Cd"), QStringLiteral("PalaveroGroups.ini.Ab-2Cd.palavero-neu"),
+        QStringLiteral("PalaveroGroups.ini.Ab12Cde.palavero-neu"), QStringLiteral("PalaveroTB.ini.Ab12Cd.palavero-neu"),
+        QStringLiteral("xPalaveroGroups.ini.Ab12Cd.palavero-neu")};
+    const QString running = QStringLiteral("PalaveroGroups.ini.NeW123.palavero-neu");
+    const QDateTime beforeStart = FileReplace::programStart().addSecs(-60);
+    for (const QString& name : left + kept + QStringList{running}) {
         QFile f(dir.filePath(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("x");
+        QVERIFY(f.write("x") == 1 && f.flush());
+        if (name != running)
+            QVERIFY(f.setFileTime(beforeStart, QFileDevice::FileModificationTime));
     }
     QCOMPARE(FileReplace::removeLeftovers(path), 2);
-    QStringList expected = kept;
+    QStringList expected = kept + QStringList{running};
     expected.sort();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
     QCOMPARE(FileReplace::removeLeftovers(dir.filePath(QStringLiteral("missing/none.ini"))), 0);
+    // A replace names its new file so, and leaves none behind.
+    QVERIFY(FileReplace::write(path, "neu"));
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files, QDir::Name), expected);
 }
 
 void TestCore::fileReplaceReason_data() {

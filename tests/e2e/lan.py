@@ -23,6 +23,7 @@ import atexit
 import ctypes
 import collections
 import os
+import pwd
 import re
 import shutil
 import signal
@@ -39,6 +40,8 @@ SUBNET = "10.77.0."
 BROADCAST = SUBNET + "255"
 DEFAULT_PORT = 3030
 NS_PREFIX = "pve2e"
+# The user that ordinary_user() runs the program as.
+ORDINARY_USER = "nobody"
 DEFAULT_TIMEOUT = 10.0
 
 _CLONE_NEWNET = 0x40000000
@@ -316,12 +319,13 @@ class Xdg:
         self.config = os.path.join(self.root, "config")
         self.data = os.path.join(self.root, "data")
         self.runtime = os.path.join(self.root, "runtime")
-        for d in (self.config, self.data, self.runtime):
+        self.tmp = os.path.join(self.root, "tmp")
+        for d in (self.config, self.data, self.runtime, self.tmp):
             os.makedirs(d, mode=0o700)
 
     def env(self):
         return {"XDG_CONFIG_HOME": self.config, "XDG_DATA_HOME": self.data,
-                "XDG_RUNTIME_DIR": self.runtime, "HOME": self.root}
+                "XDG_RUNTIME_DIR": self.runtime, "HOME": self.root, "TMPDIR": self.tmp}
 
     def write_settings(self, **values):
         """Writes the [Settings] group of the program's settings file."""
@@ -340,7 +344,8 @@ class Xdg:
 class Instance:
     """One palavero process in a test host; stderr is collected line by line."""
 
-    def __init__(self, host, args, xdg, env, hostname, stdout=False, wrapper=()):
+    def __init__(self, host, args, xdg, env, hostname, stdout=False, wrapper=(),
+                 stdin=subprocess.DEVNULL):
         self.host = host
         self.args = list(args)
         self.xdg = xdg
@@ -349,13 +354,13 @@ class Instance:
         self.out_lines = []  # standard output, when asked for (bytes, one per line)
         self._cond = threading.Condition()
         cmd = host.exec_prefix(hostname) + list(wrapper) + [palavero_bin()] + self.args
-        self.proc = subprocess.Popen(cmd, env=env, stdin=subprocess.DEVNULL,
+        self.proc = subprocess.Popen(cmd, env=env, stdin=stdin,
                                      stdout=subprocess.PIPE if stdout else subprocess.DEVNULL,
                                      stderr=subprocess.PIPE)
         self._reader = threading.Thread(target=self._read, daemon=True,
                                         name="stderr-%s" % hostname)
         self._reader.start()
-        if stdout:
+        if stdout is True:
             threading.Thread(target=self._read_stdout, daemon=True,
                              name="stdout-%s" % hostname).start()
 
@@ -430,6 +435,14 @@ class Instance:
     @property
     def running(self):
         return self.proc.poll() is None
+
+    def resident_kib(self):
+        """The process's resident memory (VmRSS) in KiB."""
+        with open("/proc/%d/status" % self.proc.pid) as f:
+            for line in f:
+                if line.startswith("VmRSS:"):
+                    return int(line.split()[1])
+        return 0
 
     def signal(self, sig):
         if self.running:
@@ -558,6 +571,17 @@ class Lan:
     def new_xdg(self):
         return Xdg(self.tmp)
 
+    def ordinary_user(self, xdg):
+        """Gives the folders of xdg (and what they hold) to an ordinary user
+        (ORDINARY_USER, not root) and returns the wrapper for start() and run()
+        that runs the program as that user."""
+        pw = pwd.getpwnam(ORDINARY_USER)
+        os.chmod(self.tmp, 0o711)  # the user passes through to its folders
+        for top, dirs, files in os.walk(xdg.root):
+            for path in [top] + [os.path.join(top, n) for n in dirs + files]:
+                os.lchown(path, pw.pw_uid, pw.pw_gid)
+        return ["setpriv", "--reuid=%d" % pw.pw_uid, "--regid=%d" % pw.pw_gid, "--clear-groups", "--"]
+
     def base_env(self, xdg):
         env = {k: v for k, v in os.environ.items()
                if not k.startswith(("XDG_", "DBUS_", "QT_", "DISPLAY", "WAYLAND_"))}
@@ -573,27 +597,29 @@ class Lan:
         })
         return env
 
-    def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False, wrapper=()):
+    def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False, wrapper=(),
+              stdin=subprocess.DEVNULL):
         """Starts palavero in host; returns the Instance. xdg=None gives fresh folders;
-        stdout=True collects its standard output (Instance.out_lines); wrapper is a
-        command that runs the program (e.g. setpriv, to run it as another user)."""
+        stdout=True collects its standard output (Instance.out_lines), "unread" gives
+        it a pipe nobody reads (Instance.proc.stdout); wrapper is a command that runs
+        the program (e.g. ordinary_user(xdg), to run it as another user)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout, wrapper)
+        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout, wrapper, stdin)
         self.instances.append(inst)
         return inst
 
     def run(self, host, args, input=b"", xdg=None, env=None, hostname=None,
-            timeout=DEFAULT_TIMEOUT):
+            timeout=DEFAULT_TIMEOUT, wrapper=()):
         """Runs palavero in host to its end with input on standard input; returns
         the CompletedProcess (stdout as bytes, stderr as text)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        cmd = host.exec_prefix(hostname or host.name) + [palavero_bin()] + list(args)
+        cmd = host.exec_prefix(hostname or host.name) + list(wrapper) + [palavero_bin()] + list(args)
         r = subprocess.run(cmd, env=full_env, input=input, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, timeout=timeout)
         r.stderr = r.stderr.decode("utf-8", "replace")

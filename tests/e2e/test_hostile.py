@@ -167,16 +167,9 @@ class StreamTest(LanTestCase):
         log = read(self.log_path)
         self.assertTrue(log.endswith(b"Anfang\r\n" + b"".join(p[len(b"KVPALAVEROPART"):] for p in parts)))
 
-    def rss_kib(self):
-        with open("/proc/%d/status" % self.inst.proc.pid) as f:
-            for line in f:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
-        return 0
-
     def test_flood_keeps_presence_answered_and_memory_bounded(self):
         self.sync(self.inst, self.probe)
-        idle = self.rss_kib()
+        idle = self.inst.resident_kib()
         flood_socket = self.p.udp_socket()
         self.addCleanup(flood_socket.close)
         # Bounded in count, so that handling all of it stays within CI time.
@@ -191,10 +184,10 @@ class StreamTest(LanTestCase):
             started[1] = time.monotonic()
 
         took = self.connect_answer_time(flood)
-        peak = self.rss_kib()
+        peak = self.inst.resident_kib()
         poll(lambda: (read(self.log_path) or b"").count(b"Nachricht von PC-P") >= count, timeout=120)
         done = time.monotonic()
-        after = self.rss_kib()
+        after = self.inst.resident_kib()
         logged = (read(self.log_path) or b"").count(b"Nachricht von PC-P")
         print("flood: %d datagrams sent in %.2f s, %d shown and logged in %.1f s (%.0f/s); connect answered "
               "after %.3f s; memory %d MiB idle, %d MiB during, %d MiB after"

@@ -459,7 +459,8 @@ void TestGroupEditor::unreadableFileIsNotEdited() {
     RunGroupEditing(f.editor, f.peer.groups, f.targets, [&] { shown = true; });
     QVERIFY(!shown);
     QCOMPARE(f.peer.boxes.texts(),
-             QStringList{QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + f.file()});
+             QStringList{QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + f.file() +
+                         QStringLiteral("\r\nUnter diesem Namen besteht ein Ordner.")});
     QVERIFY(f.editor.store() == nullptr);
     QCOMPARE(f.peer.targets.texts(), QByteArrayList({"<Alt>"}));
     QVERIFY(f.peer.sent.isEmpty());

@@ -1,4 +1,5 @@
 #include "GroupPeer.h"
+#include "common/BadFiles.h"
 #include "common/Fakes.h"
 #include "common/TestMain.h"
 
@@ -65,7 +66,9 @@ class TestGroups : public QObject {
     void sendGroups_data();
     void sendGroups();
     void rebuildTargetList();
+    void rebuildTargetListUnreadableFile_data();
     void rebuildTargetListUnreadableFile();
+    void failedDistributionIsReportedOnce();
     void receiveGroups();
     void distributionRoundTrip();
 };
@@ -477,22 +480,50 @@ void TestGroups::rebuildTargetList() {
     QVERIFY(peer.sent.isEmpty());
 }
 
+void TestGroups::rebuildTargetListUnreadableFile_data() {
+    BadFiles::addRows(TGroupFile::kMaxFileSize);
+}
+
+// A group file that is no regular file, or too large, is not read: nothing
+// waits or grows, and the box gives the reason.
 void TestGroups::rebuildTargetListUnreadableFile() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     QTemporaryDir dir;
     TPeer peer(dir.path());
     peer.targets.AddRemoteComputer("<Alt>", "");
-    QVERIFY(QDir().mkpath(peer.groups.groupsFile()));
+    QVERIFY(BadFiles::make(kind, peer.groups.groupsFile(), TGroupFile::kMaxFileSize));
     peer.groups.RebuildTargetList();
     // Nothing is known of the file, so the entries stay as they are.
     QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>"}));
-    QCOMPARE(peer.boxes.boxes.size(), 1);
-    QCOMPARE(peer.boxes.boxes.at(0).text,
-             QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") + peer.groups.groupsFile());
+    QCOMPARE(peer.boxes.texts(), QStringList{QStringLiteral("Die Gruppendatei kann nicht gelesen werden: ") +
+                                             peer.groups.groupsFile() + QStringLiteral("\r\n") + reason});
     QCOMPARE(peer.boxes.boxes.at(0).icon, IMessageBoxes::Icon::Error);
-    // A distribution cannot replace it either, and does not crash.
+    // Nor do a distribution and a script's group read it.
+    QCOMPARE(ReadFileText(peer.groups.groupsFile()), QByteArray());
+    QCOMPARE(::groupMembersText(peer.groups.groupsFile(), "Alt"), std::optional<QByteArray>(QByteArray()));
+}
+
+// A received distribution that cannot be stored is said once in the status
+// bar, with the reason, until one is stored again.
+void TestGroups::failedDistributionIsReportedOnce() {
+    QTemporaryDir dir;
+    TPeer peer(dir.path());
+    QStringList notices;
+    peer.groups.setFailureReport([&notices](const QString& notice) { notices << notice; });
+    QVERIFY(QDir().mkpath(peer.groups.groupsFile()));
     peer.groups.onGroupsReceived(kVertriebSent);
-    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Alt>"}));
+    peer.groups.onGroupsReceived(kVertriebSent);
+    QCOMPARE(notices,
+             QStringList{QStringLiteral("Empfangene Gruppen nicht gespeichert: Unter diesem Namen besteht ein Ordner.")});
+    // The rebuild after each says that the file cannot be read, and does not crash.
     QCOMPARE(peer.boxes.boxes.size(), 2);
+    QVERIFY(QDir().rmdir(peer.groups.groupsFile()));
+    peer.groups.onGroupsReceived(kVertriebSent);
+    QCOMPARE(notices.size(), 2);
+    QCOMPARE(notices.last(), QString());
+    QCOMPARE(fileBytes(peer.groups.groupsFile()), kVertriebSent);
+    QCOMPARE(peer.targets.texts(), QByteArrayList({"<Vertrieb>"}));
 }
 
 void TestGroups::receiveGroups() {

@@ -339,8 +339,10 @@ void TestMessages::logOpenFailure() {
     // (whoever runs the test).
     writeFile(rig.temp.filePath(QStringLiteral("plain")), "x");
     rig.dataDir = rig.temp.filePath(QStringLiteral("plain/Korvel"));
-    const QString expected =
-        QStringLiteral("Fehler beim Öffnen der Log-Datei:") + rig.dataDir + QStringLiteral("/Palavero.Log");
+    // With a blank after the colon and the reason on a line of its own, as
+    // every message of a file that failed.
+    const QString expected = QStringLiteral("Fehler beim Öffnen der Log-Datei: ") + rig.dataDir +
+                             QStringLiteral("/Palavero.Log\r\nEin Teil des Pfades ist kein Ordner.");
 
     rig.log.AppendToLog("eins");
     rig.log.AppendToLog("zwei");
@@ -416,8 +418,8 @@ void TestMessages::logWriteFailureIsCutBack() {
     }
     QCOMPARE(readFile(path), old);
     QCOMPARE(rig.boxes.boxes.size(), 1);
-    QVERIFY2(rig.boxes.texts().first().startsWith(QStringLiteral("Fehler beim Schreiben der Log-Datei:") + path),
-             qPrintable(rig.boxes.texts().first()));
+    QCOMPARE(rig.boxes.texts().first(), QStringLiteral("Fehler beim Schreiben der Log-Datei: ") + path +
+                                            QStringLiteral("\r\nDie Datei ist zu groß für den Datenträger."));
     QVERIFY(rig.state.FPendingText.contains("noch eine"));
 
     // Room again: written whole; a later failure is told again.

@@ -24,6 +24,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +73,21 @@ QByteArray Request(const QByteArray& recipient, const QByteArray& text) {
     return TLocalSocketSingleInstance::sendRequestBytes(recipient, text);
 }
 
+// The user that the tests run as another user become.
+constexpr uid_t kOtherUser = 65534;
+
+// Runs `body` in a child process as kOtherUser; the child's exit status (-1 when
+// it could not become that user). `body` uses system calls only.
+template <typename Body> pid_t RunAsOtherUser(Body body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::setresgid(kOtherUser, kOtherUser, kOtherUser) != 0 || ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0)
+            ::_exit(255);
+        ::_exit(body());
+    }
+    return child;
+}
+
 } // namespace
 
 class TestUnixSocket : public QObject {
@@ -86,6 +102,10 @@ private Q_SLOTS:
     void busyListenerCountsAsRunning();
     void pathTooLongForASocket();
     void socketsAreNotInherited();
+    void connectionsAreCapped();
+    void runtimeFolder_data();
+    void runtimeFolder();
+    void otherUsersAreNotTalkedTo();
 
 private:
     QString path(const char* name) const { return QDir(FDir.path()).filePath(QString::fromLatin1(name)); }
@@ -352,6 +372,134 @@ void TestUnixSocket::socketsAreNotInherited() {
     }
     QVERIFY(checked >= 2); // the listener and the accepted connection
     ::close(client);
+}
+
+// Connections that hold on (3 000 of them cost a hundred MB before): at most
+// MaxConnections are served at a time, the others wait in the system's queue.
+void TestUnixSocket::connectionsAreCapped() {
+    TLocalSocketSingleInstance instance(path("capped.sock"));
+    QVERIFY(instance.tryBecomePrimary());
+    QSignalSpy shown(&instance, &TSingleInstance::showRequested);
+    QList<int> holding;
+    for (int i = 0; i < TLocalSocketSingleInstance::MaxConnections; ++i) {
+        holding << ConnectRaw(instance.socketPath());
+        QVERIFY(holding.last() >= 0);
+        QCOMPARE(::send(holding.last(), "SEND\n", 5, MSG_NOSIGNAL), ssize_t(5));
+    }
+    QTest::qWait(100); // all taken
+    // A second start gets into the queue and waits there.
+    const int queued = ConnectRaw(instance.socketPath());
+    const QByteArray show = TLocalSocketSingleInstance::showRequestBytes();
+    QCOMPARE(::send(queued, show.constData(), size_t(show.size()), MSG_NOSIGNAL), ssize_t(show.size()));
+    QTest::qWait(300);
+    QCOMPARE(shown.count(), 0);
+    // One goes: the waiting one is served.
+    ::close(holding.takeFirst());
+    QTRY_COMPARE(shown.count(), 1);
+    ::close(queued);
+    // The others are let go after the time-out; then new ones are served at once.
+    for (const int fd : holding) {
+        QByteArray got;
+        QTRY_VERIFY_WITH_TIMEOUT(ReadUntilClosed(fd, got, 0), 3 * TLocalSocketSingleInstance::TimeoutMs);
+        ::close(fd);
+    }
+    QVERIFY(TLocalSocketSingleInstance(instance.socketPath()).sendShowRequest());
+    QTRY_COMPARE(shown.count(), 2);
+}
+
+void TestUnixSocket::runtimeFolder_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherUsers"); // the folder belongs to another user
+    QTest::addColumn<bool>("used");
+    QTest::newRow("the user's own, 0700") << 0700 << false << true;
+    QTest::newRow("readable by others, 0755") << 0755 << false << true;
+    QTest::newRow("shared, 1777") << 01777 << false << false;
+    QTest::newRow("writable by the group, 0770") << 0770 << false << false;
+    if (::geteuid() == 0)
+        QTest::newRow("another user's, 0700") << 0700 << true << false;
+}
+
+// The runtime folder is used only when nobody else can put a socket there;
+// else the private folder in the temporary folder.
+void TestUnixSocket::runtimeFolder() {
+    QFETCH(int, mode);
+    QFETCH(bool, otherUsers);
+    QFETCH(bool, used);
+    const QString runtime = path("runtime");
+    const QString temp = path("temp");
+    QVERIFY(QDir().mkpath(runtime) && QDir().mkpath(temp));
+    QCOMPARE(::chmod(QFile::encodeName(runtime).constData(), mode_t(mode)), 0);
+    if (otherUsers)
+        QCOMPARE(::chown(QFile::encodeName(runtime).constData(), kOtherUser, kOtherUser), 0);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime));
+    qputenv("TMPDIR", QFile::encodeName(temp));
+    const QString socketPath = TLocalSocketSingleInstance::defaultSocketPath();
+    qunsetenv("TMPDIR");
+    QDir(runtime).removeRecursively();
+    QDir(temp).removeRecursively();
+    QCOMPARE(socketPath, used ? runtime + QStringLiteral("/PALAVERO.MUTEX")
+                              : temp + QStringLiteral("/palavero-%1/PALAVERO.MUTEX").arg(::getuid()));
+}
+
+// Both ends talk only to the same user: the instance drops a connection of
+// another user, and a start hands nothing to another user's listener.
+void TestUnixSocket::otherUsersAreNotTalkedTo() {
+    if (::geteuid() != 0)
+        QSKIP("needs root to run a process as another user");
+    // The instance: another user's show request (the socket file let open
+    // for the test) is not heard.
+    TLocalSocketSingleInstance instance(path("own.sock"));
+    QVERIFY(instance.tryBecomePrimary());
+    QSignalSpy shown(&instance, &TSingleInstance::showRequested);
+    QCOMPARE(::chmod(QFile::encodeName(path("own.sock")).constData(), 0777), 0);
+    QCOMPARE(::chmod(QFile::encodeName(FDir.path()).constData(), 0755), 0);
+    const QByteArray show = TLocalSocketSingleInstance::showRequestBytes();
+    const QString ownPath = instance.socketPath();
+    pid_t child = RunAsOtherUser([&] {
+        const int fd = ConnectRaw(ownPath);
+        return fd >= 0 && ::send(fd, show.constData(), size_t(show.size()), MSG_NOSIGNAL) == show.size() ? 0 : 1;
+    });
+    int status = -1;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QCOMPARE(WEXITSTATUS(status), 0); // it got through to the socket
+    QTest::qWait(200);
+    QCOMPARE(shown.count(), 0);
+
+    // The client: a listener of another user's behind a socket file of ours.
+    const QString foreignPath = path("foreign.sock");
+    const std::optional<sockaddr_un> address = UnixSocketAddress(foreignPath);
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    QCOMPARE(::bind(listener, reinterpret_cast<const sockaddr*>(&*address), sizeof *address), 0);
+    int report[2];
+    QCOMPARE(::pipe(report), 0);
+    child = RunAsOtherUser([&] {
+        if (::listen(listener, 5) != 0)
+            return 1;
+        ::write(report[1], "L", 1);
+        // Whatever a connection brings goes back to the test.
+        const int fd = ::accept(listener, nullptr, nullptr);
+        char buffer[256];
+        ssize_t got;
+        while ((got = ::read(fd, buffer, sizeof buffer)) > 0)
+            ::write(report[1], buffer, size_t(got));
+        return 0;
+    });
+    ::close(report[1]);
+    char ready = 0;
+    QCOMPARE(::read(report[0], &ready, 1), ssize_t(1));
+    TLocalSocketSingleInstance script(foreignPath);
+    QVERIFY(!script.handOverMessage("PC1", "GEHEIM").has_value());
+    QVERIFY(!script.sendShowRequest());
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    QByteArray leaked;
+    char buffer[256];
+    ssize_t got;
+    while ((got = ::read(report[0], buffer, sizeof buffer)) > 0)
+        leaked.append(buffer, got);
+    QCOMPARE(leaked, QByteArray());
+    ::close(report[0]);
+    ::close(listener);
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestUnixSocket)

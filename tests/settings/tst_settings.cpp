@@ -1,6 +1,8 @@
 #include "common/TestMain.h"
 
+#include "common/BadFiles.h"
 #include "common/Fakes.h"
+#include "core/FileReplace.h"
 #include "platform/linux/XdgAutostart.h"
 #include "settings/AutostartRule.h"
 #include "settings/FormOptions.h"
@@ -82,6 +84,7 @@ class TestSettings : public QObject {
     void defaultFilePath();
     void readingRules_data();
     void readingRules();
+    void loadFailureKeepsDesignContents_data();
     void loadFailureKeepsDesignContents();
     void saveWritesStrings();
     void saveReplacesFileAndKeepsOtherGroups();
@@ -432,11 +435,20 @@ void TestSettings::readingRules() {
     QCOMPARE(QFileInfo::exists(f.settingsPath()), fileExists);
 }
 
+void TestSettings::loadFailureKeepsDesignContents_data() {
+    BadFiles::addRows(TSettingsStore::kMaxFileSize);
+}
+
+// A file that cannot be read as settings (no regular file, or too large) is
+// not read at all: the start neither waits nor grows, and the reason is logged.
 void TestSettings::loadFailureKeepsDesignContents() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     TOptionsFixture f;
-    // A folder where the file should be: it cannot be read.
-    QVERIFY(QDir().mkpath(f.settingsPath()));
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
+    QVERIFY(QDir().mkpath(QFileInfo(f.settingsPath()).path()));
+    QVERIFY(BadFiles::make(kind, f.settingsPath(), TSettingsStore::kMaxFileSize));
+    const QRegularExpression warning(QStringLiteral("cannot read .* ") + QRegularExpression::escape(reason));
+    QTest::ignoreMessage(QtWarningMsg, warning);
     f.form->LoadSettings();
     QVERIFY(!f.form->CheckBoxBeep->isChecked());
     QCOMPARE(f.form->EditFileNameSound->text(), QStringLiteral("C:\\windows\\Media\\chimes.wav"));
@@ -445,9 +457,13 @@ void TestSettings::loadFailureKeepsDesignContents() {
 
     TSettingsValues values;
     values.soundFile = QStringLiteral("kept");
-    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot read")));
+    QTest::ignoreMessage(QtWarningMsg, warning);
     QVERIFY(!TSettingsStore(f.settingsPath()).load(values));
     QCOMPARE(values.soundFile, QStringLiteral("kept"));
+    // Nor is it replaced by a save.
+    QTest::ignoreMessage(QtWarningMsg, warning);
+    f.form->SaveSettings();
+    QCOMPARE(QFileInfo(f.settingsPath()).isFile() && !QFileInfo(f.settingsPath()).isSymLink(), kind == "huge");
 }
 
 void TestSettings::saveWritesStrings() {
@@ -513,14 +529,22 @@ void TestSettings::saveFailureIsSilent() {
 }
 
 // A broken line and a foreign group stay as they stand when the dialog
-// writes; a new file left by a killed write is removed when the settings load.
+// writes; a new file left by a killed write is removed when the settings load,
+// a file of the user's that only looks alike is not.
 void TestSettings::saveKeepsLinesItCannotRead() {
     TOptionsFixture f;
     QVERIFY(writeBytes(f.settingsPath(), "[Settings]\nSound=0\nthis line is broken\nMusic=1\n\n[Other]\nkeep=yes\n"));
-    const QString leftover = f.settingsPath() + QStringLiteral(".aB3dE9");
-    QVERIFY(writeBytes(leftover, "[Settings]\n"));
+    const QString leftover = f.settingsPath() + QStringLiteral(".aB3dE9.palavero-neu");
+    const QString backup = f.settingsPath() + QStringLiteral(".backup");
+    for (const QString& path : {leftover, backup}) {
+        QVERIFY(writeBytes(path, "[Settings]\n"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(FileReplace::programStart().addSecs(-60), QFileDevice::FileModificationTime));
+    }
     f.form->LoadSettings();
     QVERIFY(!QFileInfo::exists(leftover));
+    QCOMPARE(readBytes(backup), QByteArray("[Settings]\n"));
     QVERIFY(!f.form->CheckBoxBeep->isChecked());
     QVERIFY(f.form->CheckBoxSound->isChecked());
     f.form->CheckBoxHistory->setChecked(true);

@@ -42,6 +42,14 @@ TLocalSocketSingleInstance::~TLocalSocketSingleInstance() {
 
 namespace {
 
+// Whether the folder is this user's own (a folder, not a link) and nobody else
+// may create, rename or remove entries in it.
+bool isOwnUnsharedFolder(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() &&
+           (st.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
 // A folder of this user that nobody else can enter: made with mode 0700 when
 // missing; one of ours with a looser mode is tightened. False when the name is
 // taken by something else (another user's folder, a link, a file).
@@ -50,7 +58,7 @@ bool makePrivateFolder(const QString& path) {
     if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st {};
-    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid())
+    if (::lstat(native.constData(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::geteuid())
         return false;
     if ((st.st_mode & 0077) != 0 && ::chmod(native.constData(), 0700) != 0)
         return false;
@@ -60,9 +68,13 @@ bool makePrivateFolder(const QString& path) {
 } // namespace
 
 QString TLocalSocketSingleInstance::defaultSocketPath(const QString& name) {
+    // The runtime folder counts only when no other user can put a socket of
+    // theirs under the name (a shared folder such as one of mode 1777 does not).
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+    if (!runtime.isEmpty() && isOwnUnsharedFolder(runtime))
         return QDir(runtime).filePath(name);
+    if (!runtime.isEmpty())
+        qCDebug(lcInstance) << "not using a runtime folder that is not the user's alone:" << runtime;
     // Without a runtime folder: a private folder of the user's own in the
     // temporary folder, or, when another user has taken that name, in the home.
     const QString uid = QString::number(::getuid());
@@ -93,6 +105,9 @@ TLocalSocketSingleInstance::TProbe TLocalSocketSingleInstance::probe() const {
     case TUnixClient::TConnect::TimedOut:
         // Someone holds the socket but is too busy to accept: still an instance.
         return TProbe::Answered;
+    case TUnixClient::TConnect::Foreign:
+        // Not ours: no instance of this user, and in the way of one.
+        return TProbe::Stale;
     case TUnixClient::TConnect::Failed:
         break;
     }
@@ -129,7 +144,7 @@ bool TLocalSocketSingleInstance::tryBecomePrimary() {
         break;
     }
 
-    auto* server = new TUnixServer(kLargestRequestBytes, TimeoutMs, this);
+    auto* server = new TUnixServer(kLargestRequestBytes, TimeoutMs, MaxConnections, this);
     const TUnixServer::TListen listening = server->listen(FSocketPath);
     if (listening != TUnixServer::TListen::Listening) {
         // Another start may have won the race in between.

@@ -8,10 +8,12 @@ class TUnixConnection;
 class TUnixServer;
 
 // Single instance through a local socket: the primary instance listens on
-// "PALAVERO.MUTEX" in the user's runtime folder ($XDG_RUNTIME_DIR, else the
-// temporary folder with the user id in the name), readable and writable by the
-// user only. A second start connects and sends a show request. A socket left
-// behind by an instance that was killed (nobody accepts) is removed.
+// "PALAVERO.MUTEX" in the user's runtime folder ($XDG_RUNTIME_DIR when it is
+// the user's and nobody else may write in it, else a private folder of the
+// user's in the temporary folder), readable and writable by the user only.
+// Both ends talk only to processes of the same user. A second start connects
+// and sends a show request. A socket left behind by an instance that was
+// killed (nobody accepts) is removed.
 //
 // Requests on the socket: "SHOW\n" (show the window), or "SEND\n" followed by
 // the lengths of recipient and text (32 bits each, big-endian) and their bytes,
@@ -32,7 +34,8 @@ public:
 
     QString socketPath() const { return FSocketPath; }
     // The socket path for the given name: "$XDG_RUNTIME_DIR/<name>", or
-    // "<temporary folder>/<name>-<user id>" without a usable runtime folder.
+    // "<temporary folder>/palavero-<user id>/<name>" without a runtime folder
+    // that is the user's alone.
     static QString defaultSocketPath(const QString& name = QStringLiteral("PALAVERO.MUTEX"));
 
     // The bytes of a show request.
@@ -42,6 +45,9 @@ public:
     static constexpr int TimeoutMs = 2000;
     // How long a script waits for the instance to send (names may need resolving).
     static constexpr int ReplyTimeoutMs = 30000;
+    // The most connections served at a time; each is closed after TimeoutMs
+    // unless it is being answered.
+    static constexpr int MaxConnections = 16;
     // The largest recipient and text a request may carry.
     static constexpr quint32 MaxRecipientBytes = 64 * 1024;
     static constexpr quint32 MaxTextBytes = 64 * 1024;

@@ -28,6 +28,15 @@ QString errorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+// Whether the process at the other end of the connected socket runs as this
+// process's user (its credentials when it connected or listened).
+bool isOwnUsersPeer(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && size == sizeof peer &&
+           peer.uid == ::geteuid();
+}
+
 } // namespace
 
 std::optional<sockaddr_un> UnixSocketAddress(const QString& path) {
@@ -57,13 +66,22 @@ TUnixClient::TConnect TUnixClient::connectTo(const QString& path, int timeoutMs)
     const std::optional<sockaddr_un> address = UnixSocketAddress(path);
     if (!address)
         return TConnect::NotFound;
+    // Only a socket of the user's own, with a process of the user's own behind it.
+    struct stat st {};
+    if (::lstat(address->sun_path, &st) == 0 && (!S_ISSOCK(st.st_mode) || st.st_uid != ::geteuid()))
+        return TConnect::Foreign;
     FFd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (FFd < 0)
         return TConnect::Failed;
     const QDeadlineTimer deadline(timeoutMs);
     for (;;) {
-        if (::connect(FFd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0)
-            return TConnect::Connected;
+        if (::connect(FFd, reinterpret_cast<const sockaddr*>(&*address), sizeof *address) == 0) {
+            if (isOwnUsersPeer(FFd))
+                return TConnect::Connected;
+            qCDebug(lcUnixSocket) << "not talking to another user's process at" << path;
+            close();
+            return TConnect::Foreign;
+        }
         const int error = errno;
         if (error == EINTR)
             continue;
@@ -238,13 +256,14 @@ void TUnixConnection::close() {
     FIdle->stop();
     ::close(FFd);
     FFd = -1;
+    Q_EMIT closed();
     deleteLater();
 }
 
 // --- TUnixServer -----------------------------------------------------------
 
-TUnixServer::TUnixServer(qsizetype readLimit, int idleMs, QObject* parent)
-    : QObject(parent), FReadLimit(readLimit), FIdleMs(idleMs) {}
+TUnixServer::TUnixServer(qsizetype readLimit, int idleMs, int maxConnections, QObject* parent)
+    : QObject(parent), FReadLimit(readLimit), FIdleMs(idleMs), FMaxConnections(maxConnections) {}
 
 TUnixServer::~TUnixServer() {
     if (FFd < 0)
@@ -286,10 +305,21 @@ TUnixServer::TListen TUnixServer::listen(const QString& path) {
 }
 
 void TUnixServer::onAcceptable() {
-    for (;;) {
+    while (FConnections < FMaxConnections) {
         const int fd = ::accept4(FFd, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (fd >= 0) {
-            Q_EMIT newConnection(new TUnixConnection(fd, FReadLimit, FIdleMs, this));
+            if (!isOwnUsersPeer(fd)) {
+                qCDebug(lcUnixSocket) << "refusing a connection of another user";
+                ::close(fd);
+                continue;
+            }
+            auto* connection = new TUnixConnection(fd, FReadLimit, FIdleMs, this);
+            ++FConnections;
+            connect(connection, &TUnixConnection::closed, this, [this] {
+                --FConnections;
+                resumeAccepting();
+            });
+            Q_EMIT newConnection(connection);
             continue;
         }
         if (errno == EINTR || errno == ECONNABORTED)
@@ -298,8 +328,15 @@ void TUnixServer::onAcceptable() {
             // The connection waits in the queue; asking again at once would spin.
             qCDebug(lcUnixSocket) << "cannot accept now:" << errorText(errno);
             FNotifier->setEnabled(false);
-            QTimer::singleShot(kOutOfDescriptorsRetryMs, FNotifier, [notifier = FNotifier] { notifier->setEnabled(true); });
+            QTimer::singleShot(kOutOfDescriptorsRetryMs, this, &TUnixServer::resumeAccepting);
         }
         return;
     }
+    // Full: the next connections wait in the system's queue until one closes.
+    FNotifier->setEnabled(false);
+}
+
+void TUnixServer::resumeAccepting() {
+    if (FNotifier && FConnections < FMaxConnections)
+        FNotifier->setEnabled(true);
 }

@@ -19,7 +19,8 @@ std::optional<sockaddr_un> UnixSocketAddress(const QString& path);
 // A local stream socket for a short exchange that the caller waits for: every
 // wait has its own time limit (poll with a deadline, interrupted calls are
 // repeated), writing to a peer that has gone raises no SIGPIPE, and the socket
-// is not inherited by programs started later.
+// is not inherited by programs started later. It talks only to a socket file of
+// this user's with a process of this user's behind it (SO_PEERCRED).
 class TUnixClient {
 public:
     enum class TConnect {
@@ -27,6 +28,7 @@ public:
         NotFound, // no socket file (or a path too long for a socket)
         Refused,  // a file nobody listens on
         TimedOut, // someone listens but does not accept in time
+        Foreign,  // not a socket of this user's, or another user's process behind it
         Failed,   // anything else (no permission, out of descriptors)
     };
 
@@ -74,6 +76,8 @@ public:
 Q_SIGNALS:
     // New bytes are in received().
     void readyRead();
+    // The connection is closed (it deletes itself next).
+    void closed();
 
 private:
     void onReadable();
@@ -90,13 +94,16 @@ private:
 };
 
 // A listening local stream socket, readable and writable by its user only,
-// that accepts without blocking. The socket file goes when the server does.
+// that accepts without blocking, and only connections of processes of its own
+// user (SO_PEERCRED). At most maxConnections are open at a time; further ones
+// wait in the system's queue until one closes. The socket file goes when the
+// server does.
 class TUnixServer : public QObject {
     Q_OBJECT
 public:
     enum class TListen { Listening, PathTooLong, AddressInUse, Failed };
 
-    TUnixServer(qsizetype readLimit, int idleMs, QObject* parent = nullptr);
+    TUnixServer(qsizetype readLimit, int idleMs, int maxConnections, QObject* parent = nullptr);
     ~TUnixServer() override;
 
     TListen listen(const QString& path);
@@ -107,9 +114,12 @@ Q_SIGNALS:
 
 private:
     void onAcceptable();
+    void resumeAccepting();
 
     qsizetype FReadLimit;
     int FIdleMs;
+    int FMaxConnections;
+    int FConnections = 0;
     int FFd = -1;
     QString FPath;
     QString FError;

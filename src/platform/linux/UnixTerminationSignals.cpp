@@ -18,8 +18,12 @@ constexpr int CaughtCount = sizeof CaughtSignals / sizeof CaughtSignals[0];
 // [0] is written by the handler, [1] read by the notifier.
 int gPipe[2] = {-1, -1};
 struct sigaction gPrevious[CaughtCount];
+// The exit status of a process that ends at a request; -1: the request is reported.
+volatile sig_atomic_t gExitStatus = -1;
 
 extern "C" void OnTerminationSignal(int signo) {
+    if (gExitStatus >= 0)
+        ::_exit(gExitStatus);
     const int savedErrno = errno;
     const unsigned char byte = static_cast<unsigned char>(signo);
     if (gPipe[0] >= 0)
@@ -53,9 +57,14 @@ TUnixTerminationSignals::TUnixTerminationSignals(QObject* parent) : TTermination
         ::sigaction(CaughtSignals[i], &action, &gPrevious[i]);
 }
 
+void TUnixTerminationSignals::endProcessOnRequest(int exitStatus) {
+    gExitStatus = exitStatus;
+}
+
 TUnixTerminationSignals::~TUnixTerminationSignals() {
     if (!FNotifier)
         return;
+    gExitStatus = -1;
     for (int i = 0; i < CaughtCount; ++i)
         ::sigaction(CaughtSignals[i], &gPrevious[i], nullptr);
     delete FNotifier;

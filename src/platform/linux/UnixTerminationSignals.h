@@ -16,6 +16,9 @@ public:
 
     // The handlers are in place.
     bool isActive() const { return FNotifier != nullptr; }
+    // The handler itself ends the process (_exit); without the handlers in
+    // place, the signals' default action ends it all the same.
+    void endProcessOnRequest(int exitStatus) override;
 
 private:
     void onReadable();

@@ -127,10 +127,10 @@ void TTrayViews::showMessageView() {
         if (QWindow* handle = FWindow.windowHandle())
             WindowActivation::suppressNextActivation(*handle);
         FWindow.setWindowState(FWindow.windowState() & ~Qt::WindowMinimized);
-    } else if (FWindow.isVisible() && !FWindow.isActiveWindow()) {
-        FWindow.hide();
     }
-    showWithoutActivating();
+    // A shown window stays mapped (no new frame, no flicker): it is only raised.
+    if (!FWindow.isVisible())
+        showWithoutActivating();
     applyView(true);
     FWindow.raise();
     // A dialog the user is working in stays above the window.

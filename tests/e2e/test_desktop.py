@@ -146,6 +146,26 @@ class FocusTest(DesktopCase):
         # The next message too.
         self.assert_message_keeps_focus("zweite Nachricht")
 
+    def test_further_message_keeps_the_window_mapped(self):
+        # A shown window is only raised and repainted: no unmap and new map
+        # (a window manager builds a new frame for each, the window flickers).
+        self.activate(self.other)
+        self.message(b"PC-X", b"Erste")
+        wid = self.main_window()
+        self.assertTrue(wait_for(lambda: self.map_state(wid) == "IsViewable", timeout=5))
+        log = os.path.join(self.desk.tmp.name, "xev-%d.log" % time.monotonic_ns())
+        xev = self.desk._spawn(["xev", "-id", str(wid), "-event", "structure"], log=os.path.basename(log))
+        self.addCleanup(xev.kill)
+        time.sleep(0.5)
+        for i in range(3):
+            self.message(b"PC-X", b"Weitere %d" % i)
+        time.sleep(0.7)
+        with open(log, errors="replace") as f:
+            events = f.read()
+        self.assertNotIn("UnmapNotify", events)
+        self.assertEqual(self.map_state(wid), "IsViewable")
+        self.assertEqual(self.active(), self.other, "a further message took the focus")
+
     def test_minimized(self):
         wid = self.open_compose()
         self.xdotool("windowminimize", str(wid))

@@ -18,8 +18,12 @@
 
 TTrayViews::TTrayViews(QWidget& window, TFormMainUi& ui, TNotifications* notifications)
     : FWindow(window), FUi(ui), FNotifications(notifications) {
-    if (FNotifications)
+    if (FNotifications) {
         connect(FNotifications, &TNotifications::clicked, this, &TTrayViews::notificationClicked);
+        // Refused by the service: the tray's own balloon shows it instead.
+        connect(FNotifications, &TNotifications::notShown, this,
+                [this](const QString& title, const QString&) { showTrayBalloon(title); });
+    }
     TimerTray.setSingleShot(true);
     TimerTray.setInterval(4000);
     connect(&TimerTray, &QTimer::timeout, this, &TTrayViews::TimerTrayTimer);
@@ -159,6 +163,10 @@ void TTrayViews::showWindow() {
 bool TTrayViews::showBalloon(const QString& title, const QString& firstLine) {
     if (FNotifications && FNotifications->isAvailable() && FNotifications->notify(title, firstLine))
         return true;
+    return showTrayBalloon(title);
+}
+
+bool TTrayViews::showTrayBalloon(const QString& title) {
     if (!TrayIconMain)
         return false;
     TrayIconMain->showMessage(QString(), title, QSystemTrayIcon::Information, 5000);

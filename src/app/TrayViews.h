@@ -53,6 +53,8 @@ public:
 
 private:
     void showWithoutActivating();
+    // The tray icon's own balloon; false without an icon.
+    bool showTrayBalloon(const QString& title);
 
     QWidget& FWindow;
     TFormMainUi& FUi;

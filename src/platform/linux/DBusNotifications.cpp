@@ -3,7 +3,10 @@
 #include <QDBusAbstractInterface>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
 #include <QDBusReply>
+#include <QDBusServiceWatcher>
 #include <QLoggingCategory>
 #include <QVariantMap>
 
@@ -38,15 +41,31 @@ TDBusNotifications::TDBusNotifications(const QDBusConnection& bus, QObject* pare
         return;
     FProxy = new TNotificationsProxy(FBus, this);
     connect(FProxy, &TNotificationsProxy::ActionInvoked, this, &TDBusNotifications::onActionInvoked);
+    // Whether the service runs is watched, not asked for each message.
+    auto* watcher = new QDBusServiceWatcher(Service, FBus, QDBusServiceWatcher::WatchForOwnerChange, this);
+    connect(watcher, &QDBusServiceWatcher::serviceOwnerChanged, this,
+            [this](const QString&, const QString&, const QString& owner) {
+                FAvailable = !owner.isEmpty();
+                FOwnerChanged = true;
+            });
+    // The first look does not hold up the start.
+    const QDBusMessage hasOwner =
+        QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"))
+        << Service;
+    auto* first = new QDBusPendingCallWatcher(FBus.asyncCall(hasOwner, CallTimeoutMs), this);
+    connect(first, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* call) {
+        const QDBusPendingReply<bool> owned = *call;
+        if (!FOwnerChanged)
+            FAvailable = owned.isValid() && owned.value();
+        call->deleteLater();
+    });
 }
 
 TDBusNotifications::~TDBusNotifications() = default;
 
 bool TDBusNotifications::isAvailable() const {
-    if (!FBus.isConnected() || !FBus.interface())
-        return false;
-    const QDBusReply<bool> owned = FBus.interface()->isServiceRegistered(Service);
-    return owned.isValid() && owned.value();
+    return FAvailable;
 }
 
 bool TDBusNotifications::notify(const QString& summary, const QString& body) {
@@ -54,15 +73,23 @@ bool TDBusNotifications::notify(const QString& summary, const QString& body) {
         return false;
     const QVariantMap hints{{QStringLiteral("desktop-entry"), QStringLiteral("palavero")},
                             {QStringLiteral("category"), QStringLiteral("im.received")}};
-    const QDBusMessage reply = FProxy->call(
-        QStringLiteral("Notify"), QStringLiteral("Palavero Lite"), uint(0), QStringLiteral("palavero"), summary,
-        body, QStringList{DefaultAction, QStringLiteral("Anzeigen")}, hints, int(ExpireMs));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) {
-        qCDebug(lcNotify) << "the notification was not shown:" << reply.errorMessage();
-        return false;
-    }
-    // Some services report a click after the close: the ids are kept (a few per message).
-    FShown.insert(reply.arguments().constFirst().toUInt());
+    // Sent without waiting for the answer: the message is shown at once.
+    auto* call = new QDBusPendingCallWatcher(
+        FProxy->asyncCall(QStringLiteral("Notify"), QStringLiteral("Palavero Lite"), uint(0), QStringLiteral("palavero"),
+                          summary, body, QStringList{DefaultAction, QStringLiteral("Anzeigen")}, hints,
+                          int(ExpireMs)),
+        this);
+    connect(call, &QDBusPendingCallWatcher::finished, this, [this, summary, body](QDBusPendingCallWatcher* w) {
+        const QDBusPendingReply<uint> reply = *w;
+        w->deleteLater();
+        if (reply.isError()) {
+            qCDebug(lcNotify) << "the notification was not shown:" << reply.error().message();
+            Q_EMIT notShown(summary, body);
+            return;
+        }
+        // Some services report a click after the close: the ids are kept (a few per message).
+        FShown.insert(reply.value());
+    });
     return true;
 }
 

@@ -30,4 +30,6 @@ private:
     QDBusConnection FBus;
     TNotificationsProxy* FProxy = nullptr;
     QSet<uint> FShown; // ids of this program's notifications
+    bool FAvailable = false;    // the service has an owner on the bus
+    bool FOwnerChanged = false; // a change was heard before the first look was answered
 };

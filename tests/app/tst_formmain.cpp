@@ -178,6 +178,7 @@ private Q_SLOTS:
     void enterGoesToTheFocusedControl_data();
     void enterGoesToTheFocusedControl();
     void receivedMessageShowsMessageView();
+    void missingSoundSaidInTheStatusBar();
     void targetTextSurvivesNewPeers();
     void recipientChoiceFocus_data();
     void recipientChoiceFocus();
@@ -505,6 +506,17 @@ void TestFormMain::receivedMessageShowsMessageView() {
     QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Hallo <b>du</b>")));
     QVERIFY(w.RichEditMsg->toPlainText().startsWith(QStringLiteral("Nachricht von PC-03 (")));
     QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Nachricht von PC-04 (")));
+}
+
+// The arrival signal that cannot sound says so in the status bar, after the
+// received bytes, where the user sees it.
+void TestFormMain::missingSoundSaidInTheStatusBar() {
+    Fixture f;
+    static_cast<TFakeSound&>(*f.platform.sound).unavailable = QStringLiteral("Kein Ton: Audiomodul fehlt");
+    f.startUp();
+    TFormMain& w = *f.form;
+    w.datagramHandler().HandleDatagram("PC-03:KVPALAVERODATA:Hallo");
+    QCOMPARE(w.statusText(), QStringLiteral("Kein Ton: Audiomodul fehlt"));
 }
 
 void TestFormMain::targetTextSurvivesNewPeers() {

@@ -88,6 +88,8 @@ class PackageTest(unittest.TestCase):
         self.assertEqual((r.returncode, r.stdout), (0, "Palavero Lite %s\n" % VERSION))
         self.assertEqual(shutil.which("palavero"), "/usr/bin/palavero")
 
+        self.check_audio_module_loaded_on_first_arrival()
+
         # The menu entry and the AppStream metadata, valid by the system's validators.
         desktop = "/usr/share/applications/palavero.desktop"
         with open(desktop, encoding="utf-8") as f:
@@ -125,6 +127,30 @@ class PackageTest(unittest.TestCase):
         for path in ("/usr/bin/palavero", desktop, metainfo[0], "/usr/share/man/man1/palavero.1.gz",
                      "/usr/share/icons/hicolor/48x48/apps/palavero.png"):
             self.assertFalse(os.path.exists(path), path)
+
+    def check_audio_module_loaded_on_first_arrival(self):
+        """The installed program, in a host of the test LAN, finds its audio
+        module beside it and loads it when the first message arrives ("Ton bei
+        Nachrichteneingang ausgeben" is on by default)."""
+        saved = os.environ.get("PALAVERO_BIN")
+        os.environ["PALAVERO_BIN"] = "/usr/bin/palavero"
+        try:
+            with lan.Lan() as net:
+                a, p = net.add_host("PC-A"), net.add_host("PC-P")
+                probe = net.probe(p)
+                inst = net.start(a)
+                probe.wait(src=a.addr, data=b"PC-A:KVPALAVEROCONNECT:")
+                self.assertEqual(inst.matching("audio module"), [], "loaded before any sound")
+                probe.send(b"PC-P:KVPALAVERODATA:Hallo", a.addr)
+                loaded = inst.wait_line("palavero.platform.sound: audio module loaded")
+                self.assertIn("/usr/lib/palavero/palavero-sound.so", loaded[0])
+                self.assertEqual(inst.matching("missing"), [])
+                self.assertEqual(inst.matching("Kein Ton"), [])
+        finally:
+            if saved is None:
+                os.environ.pop("PALAVERO_BIN", None)
+            else:
+                os.environ["PALAVERO_BIN"] = saved
 
 
 if __name__ == "__main__":

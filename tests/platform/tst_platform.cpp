@@ -192,6 +192,8 @@ private Q_SLOTS:
     void renderTonesEdgeCases();
     void soundNeverBlocksOrHangs();
     void soundModuleLoadedOnFirstSound();
+    void soundModuleFoundBesideTheExecutable_data();
+    void soundModuleFoundBesideTheExecutable();
     void soundModuleMissingStaysSilent();
 
     // Datagram queue and socket reader
@@ -991,13 +993,42 @@ void TestPlatform::soundModuleLoadedOnFirstSound() {
     QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 5000);
 }
 
+// The module is found from the program's own folder, wherever the program
+// was installed or unpacked: in a build tree beside it, in an installation in
+// lib/palavero beside bin/.
+void TestPlatform::soundModuleFoundBesideTheExecutable_data() {
+    QTest::addColumn<QString>("executableFolder");
+    QTest::addColumn<QString>("moduleFolder");
+    QTest::newRow("build tree") << "build" << "build";
+    QTest::newRow("installed under /usr") << "usr/bin" << "usr/lib/palavero";
+    QTest::newRow("unpacked package") << "unpacked/usr/bin" << "unpacked/usr/lib/palavero";
+    QTest::newRow("another prefix") << "opt/pv/bin" << "opt/pv/lib/palavero";
+}
+
+void TestPlatform::soundModuleFoundBesideTheExecutable() {
+    QFETCH(QString, executableFolder);
+    QFETCH(QString, moduleFolder);
+    QTemporaryDir root;
+    const QDir tree(root.path());
+    QVERIFY(tree.mkpath(executableFolder) && tree.mkpath(moduleFolder));
+    QVERIFY(QFile::copy(QDir(QStringLiteral(SOUND_MODULE_DIR)).filePath(QStringLiteral("palavero-sound.so")),
+                        QDir(tree.filePath(moduleFolder)).filePath(QStringLiteral("palavero-sound.so"))));
+    TLazySound sound(TLazySound::foldersBeside(tree.filePath(executableFolder)));
+    sound.playTones({{400, 25}});
+    QVERIFY(sound.isLoaded());
+}
+
 void TestPlatform::soundModuleMissingStaysSilent() {
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^the audio module palavero-sound is missing")));
-    TLazySound sound({FDir.path()});
+    TLazySound sound(TLazySound::foldersBeside(FDir.path()));
+    QStringList reports;
+    sound.setUnavailableReport([&reports](const QString& text) { reports << text; });
     sound.playTones({{400, 25}});
     sound.playTones({{400, 25}}); // tried once, reported once
+    sound.playFile(QDir(FDir.path()).filePath(QStringLiteral("signal.wav")));
     QVERIFY(!sound.isLoaded());
     QVERIFY(!sound.isPlaying());
+    QCOMPARE(reports, QStringList{QStringLiteral("Kein Ton: Audiomodul fehlt")});
 }
 
 // ---------------------------------------------------------------- datagrams

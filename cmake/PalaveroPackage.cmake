@@ -22,8 +22,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so not found among the shared libraries: the X11 platform
-# plugin of Qt (the window and the tray) and Qt's own German texts.
+# plugin of Qt (the window and the tray); recommended are Qt's own German texts
+# and xdg-screensaver, through which the hot key starts screen savers that have
+# no service of their own on the session bus.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 
 include(CPack)

@@ -66,6 +66,8 @@ class PackageTest(unittest.TestCase):
         # Computed from the shared libraries of the executable.
         self.assertRegex(fields, r"Depends: .*libqt6widgets6 \(>= ")
         self.assertIn("qt6-qpa-plugins", fields)
+        # xdg-screensaver starts the screen savers without a session-bus service.
+        self.assertRegex(fields, r"Recommends: .*xdg-utils")
 
     def test_lintian_finds_no_errors(self):
         if shutil.which("lintian") is None:

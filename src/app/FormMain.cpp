@@ -39,6 +39,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -133,7 +134,16 @@ void TFormMain::connectControls() {
     connect(&TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
     connect(&TimerStartUdp, &QTimer::timeout, this, &TFormMain::TimerStartUdpTimer);
     connect(SendMessage1, &QAction::triggered, this, &TFormMain::SendMessage1Click);
-    connect(PopupMenuTray, &QMenu::aboutToShow, this, &TFormMain::PopupMenuTrayPopup);
+    connect(PopupMenuTray, &QMenu::aboutToShow, this, [this] {
+        if (!FMenuByKey)
+            PopupMenuTrayPopup();
+    });
+    // F10, the desktop's key for a window's menu: the tray menu, so that every
+    // command can be reached by keyboard (and without a tray).
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(Qt::Key_F10);
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, &TFormMain::MenuKeyPressed);
     connect(Einstellungen1, &QAction::triggered, this, &TFormMain::Einstellungen1Click);
     connect(Einstellungen2, &QAction::triggered, this, &TFormMain::Einstellungen2Click);
     connect(Info1, &QAction::triggered, this, &TFormMain::Info1Click);
@@ -227,6 +237,12 @@ void TFormMain::TrayIconMainDblClick() {
 
 void TFormMain::PopupMenuTrayPopup() {
     FViews->PopupMenuTrayPopup();
+}
+
+void TFormMain::MenuKeyPressed() {
+    // Opened from the window, the menu leaves it shown.
+    const QScopedValueRollback byKey(FMenuByKey, true);
+    PopupMenuTray->popup(mapToGlobal(QPoint(0, 0)));
 }
 
 void TFormMain::BitBtnHideClick() {

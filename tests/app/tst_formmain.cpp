@@ -101,6 +101,17 @@ struct Fixture {
         if (form)
             form->endpoint().close();
     }
+    // The window in the message view (the pane shown), active, with the focus
+    // in `control`; null when that cannot be had.
+    QWidget* focusInMessageView(const QString& control) {
+        form->EingegangeneNachrichten1Click();
+        form->activateWindow();
+        auto* target = form->findChild<QWidget*>(control);
+        if (!target || !QTest::qWaitForWindowActive(form.get()))
+            return nullptr;
+        target->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([target] { return target->hasFocus(); }) ? target : nullptr;
+    }
     void startUp() {
         form->TimerStart.stop();
         form->TimerStartTimer();
@@ -168,6 +179,9 @@ private Q_SLOTS:
     void startUpLoadsSnippetsForF3();
     void viewTransitions();
     void closeBoxOnlyHides();
+    void withoutTrayTheWindowShows();
+    void menuKeyOpensTheTrayMenu_data();
+    void menuKeyOpensTheTrayMenu();
     void minimumHeightRule();
     void menus();
     void droppedFilesAppendLines_data();
@@ -337,6 +351,53 @@ void TestFormMain::viewTransitions() {
     QVERIFY(!w.isMessageViewShown());
 }
 
+// No tray when the tray icon is first tried (offscreen has none): the window
+// shows in the compose view, active, once; later tries leave it alone.
+void TestFormMain::withoutTrayTheWindowShows() {
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    QVERIFY(!w.isVisible());
+    w.TimerTrayTimer();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMessageViewShown());
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTRY_VERIFY(w.MemoSend->hasFocus());
+    QVERIFY(!w.trayIcon());
+    QVERIFY(w.trayTimer().isActive()); // a tray may still come
+    QCOMPARE(w.trayTimer().interval(), 2000);
+
+    w.BitBtnHideClick();
+    w.TimerTrayTimer();
+    QVERIFY(!w.isVisible());
+}
+
+void TestFormMain::menuKeyOpensTheTrayMenu_data() {
+    QTest::addColumn<QString>("control");
+    QTest::newRow("editor") << "MemoSend";
+    QTest::newRow("recipient box") << "ComboBoxTarget";
+    QTest::newRow("send button") << "BitBtnSend";
+    QTest::newRow("message pane") << "RichEditMsg";
+}
+
+// F10 anywhere in the window opens the tray menu at the window's top left; the
+// window stays, and the menu's items work by keyboard.
+void TestFormMain::menuKeyOpensTheTrayMenu() {
+    QFETCH(QString, control);
+    Fixture f;
+    TFormMain& w = *f.form;
+    QWidget* target = f.focusInMessageView(control);
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key_F10);
+    QTRY_VERIFY(w.PopupMenuTray->isVisible());
+    QCOMPARE(w.PopupMenuTray->pos(), w.mapToGlobal(QPoint(0, 0)));
+    QVERIFY(w.isVisible());
+    QSignalSpy closing(&w, &TFormMain::closing);
+    QTest::keyClick(w.PopupMenuTray, Qt::Key_Up); // from the top up to the last item, "Beenden"
+    QTest::keyClick(w.PopupMenuTray, Qt::Key_Return);
+    QTRY_COMPARE(closing.count(), 1);
+}
+
 void TestFormMain::closeBoxOnlyHides() {
     Fixture f;
     f.startUp();
@@ -473,13 +534,8 @@ void TestFormMain::enterGoesToTheFocusedControl() {
     QFETCH(QString, pressed);
     Fixture f;
     TFormMain& w = *f.form;
-    w.EingegangeneNachrichten1Click(); // the message view: the pane is shown
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    auto* target = w.findChild<QWidget*>(control);
+    QWidget* target = f.focusInMessageView(control);
     QVERIFY(target);
-    target->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(target->hasFocus());
     QStringList clicked;
     for (QPushButton* b : {w.BitBtnSend, w.BitBtnHide, w.BitBtnSendToAll, w.BitBtnTextbausteine})
         QObject::connect(b, &QPushButton::clicked, &w, [&clicked, b] { clicked << b->objectName(); });

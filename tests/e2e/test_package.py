@@ -119,9 +119,11 @@ class PackageTest(unittest.TestCase):
             page = run(["man", "-P", "cat", "palavero"], env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8",
                                                               MANWIDTH="80")).stdout
             self.assertIn("--send", page)
+            self.assertIn("F10", page)
             page_de = run(["man", "-L", "de", "-P", "cat", "palavero"],
                           env=dict(os.environ, LC_ALL="C.UTF-8", MANWIDTH="80")).stdout
             self.assertIn("BESCHREIBUNG", page_de)
+            self.assertIn("F10", page_de)
 
         # Removal takes every file along.
         run(["apt-get", "remove", "--purge", "-y", "-qq", "palavero"], env=env)

@@ -2,6 +2,7 @@
 #include "common/TestMain.h"
 
 #include "app/DesignPanel.h"
+#include "app/DisplayPlatform.h"
 #include "app/FocusFrameStyle.h"
 #include "app/VisualStyle.h"
 #include "app/FormMain.h"
@@ -1016,6 +1017,11 @@ void TestFormMain::statusTextsFitTheirPanel() {
     w.setStatusText(TMessageSender::SendStatusText(false, 8092));
     note();
     w.setStatusText(TMessageSender::NoRecipientText());
+    note();
+    w.setStatusText(DisplayPlatform::waylandStatusText());
+    note();
+    static_cast<TFakeSound&>(*f.platform.sound).unavailable = QStringLiteral("Kein Ton: Audiomodul fehlt");
+    w.datagramHandler().HandleDatagram("PC-03:KVPALAVERODATA:Hallo");
     note();
     Q_EMIT f.platform.sessionMonitor->sessionEnding();
     note();

@@ -29,6 +29,7 @@
 #include "snippets/MainWindowSnippets.h"
 #include "snippets/SnippetStore.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -50,6 +51,14 @@ Q_LOGGING_CATEGORY(lcStatus, "palavero.status", QtInfoMsg)
 
 namespace {
 
+// The main window is a window to screen readers (a frame), not a filler: as a
+// plain widget it would get the role of a window's inner area.
+QAccessibleInterface* accessibleMainWindow(const QString& className, QObject* object) {
+    if (className != QLatin1String("TFormMain"))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+}
+
 QString editorText(const QPlainTextEdit* edit) {
     // The raw text: toPlainText() would turn a no-break space into a blank.
     QString t = edit->document()->toRawText();
@@ -64,6 +73,7 @@ QString editorText(const QPlainTextEdit* edit) {
 TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLine& commandLine, QWidget* parent)
     : QWidget(parent), FPlatform(platform), FBoxes(boxes) {
     setObjectName(QStringLiteral("FormMain"));
+    QAccessible::installFactory(accessibleMainWindow);
     setWindowTitle(QStringLiteral("Palavero Lite"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAcceptDrops(true);

@@ -675,6 +675,8 @@ void TestFormMain::accessibleNames() {
     QFETCH(QString, object);
     QFETCH(QString, name);
     Fixture f;
+    // The window itself is a window (a frame), not a window's inner area.
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.form.get())->role(), QAccessible::Window);
     QWidget* widget = f.form->findChild<QWidget*>(object);
     QVERIFY(widget);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);

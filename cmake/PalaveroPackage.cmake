@@ -1,6 +1,7 @@
 # The Debian package: `cpack -G DEB` in the build folder (or the `package`
 # target) builds palavero_<version>_<arch>.deb from the install rules, with the
-# dependencies computed from the shared libraries of the executable.
+# dependencies computed from the shared libraries of the executable and its
+# audio module.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME palavero)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -20,10 +21,20 @@ set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The dependencies on shared libraries are found by dpkg-shlibdeps from the
+# built program and audio module when cpack runs (packaging/PackageDepends.cmake.in).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+set(PALAVERO_PACKAGE_BINARIES "\"$<TARGET_FILE:palavero>\" \"$<TARGET_FILE:palavero_sound>\"")
+configure_file(${PROJECT_SOURCE_DIR}/packaging/PackageDepends.cmake.in
+               ${PROJECT_BINARY_DIR}/PackageDepends.cmake.gen @ONLY)
+file(GENERATE OUTPUT ${PROJECT_BINARY_DIR}/PackageDepends.cmake
+     INPUT ${PROJECT_BINARY_DIR}/PackageDepends.cmake.gen)
+set(CPACK_PROJECT_CONFIG_FILE ${PROJECT_BINARY_DIR}/PackageDepends.cmake)
 # Loaded at run time, so not found among the shared libraries: the X11 platform
-# plugin of Qt (the window and the tray) and Qt's own German texts.
+# plugin of Qt (the window and the tray); recommended are Qt's own German texts
+# and xdg-screensaver, through which the hot key starts screen savers that have
+# no service of their own on the session bus.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, xdg-utils")
 
 include(CPack)

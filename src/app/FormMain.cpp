@@ -29,6 +29,7 @@
 #include "snippets/MainWindowSnippets.h"
 #include "snippets/SnippetStore.h"
 
+#include <QAccessibleWidget>
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -39,6 +40,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -48,6 +50,14 @@
 Q_LOGGING_CATEGORY(lcStatus, "palavero.status", QtInfoMsg)
 
 namespace {
+
+// The main window is a window to screen readers (a frame), not a filler: as a
+// plain widget it would get the role of a window's inner area.
+QAccessibleInterface* accessibleMainWindow(const QString& className, QObject* object) {
+    if (className != QLatin1String("TFormMain"))
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+}
 
 QString editorText(const QPlainTextEdit* edit) {
     // The raw text: toPlainText() would turn a no-break space into a blank.
@@ -63,6 +73,7 @@ QString editorText(const QPlainTextEdit* edit) {
 TFormMain::TFormMain(TPlatform& platform, IMessageBoxes& boxes, const TCommandLine& commandLine, QWidget* parent)
     : QWidget(parent), FPlatform(platform), FBoxes(boxes) {
     setObjectName(QStringLiteral("FormMain"));
+    QAccessible::installFactory(accessibleMainWindow);
     setWindowTitle(QStringLiteral("Palavero Lite"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
     setAcceptDrops(true);
@@ -137,7 +148,16 @@ void TFormMain::connectControls() {
     connect(&TimerStart, &QTimer::timeout, this, &TFormMain::TimerStartTimer);
     connect(&TimerStartUdp, &QTimer::timeout, this, &TFormMain::TimerStartUdpTimer);
     connect(SendMessage1, &QAction::triggered, this, &TFormMain::SendMessage1Click);
-    connect(PopupMenuTray, &QMenu::aboutToShow, this, &TFormMain::PopupMenuTrayPopup);
+    connect(PopupMenuTray, &QMenu::aboutToShow, this, [this] {
+        if (!FMenuByKey)
+            PopupMenuTrayPopup();
+    });
+    // F10, the desktop's key for a window's menu: the tray menu, so that every
+    // command can be reached by keyboard (and without a tray).
+    auto* menuKey = new QAction(this);
+    menuKey->setShortcut(Qt::Key_F10);
+    addAction(menuKey);
+    connect(menuKey, &QAction::triggered, this, &TFormMain::MenuKeyPressed);
     connect(Einstellungen1, &QAction::triggered, this, &TFormMain::Einstellungen1Click);
     connect(Einstellungen2, &QAction::triggered, this, &TFormMain::Einstellungen2Click);
     connect(Info1, &QAction::triggered, this, &TFormMain::Info1Click);
@@ -231,6 +251,12 @@ void TFormMain::TrayIconMainDblClick() {
 
 void TFormMain::PopupMenuTrayPopup() {
     FViews->PopupMenuTrayPopup();
+}
+
+void TFormMain::MenuKeyPressed() {
+    // Opened from the window, the menu leaves it shown.
+    const QScopedValueRollback byKey(FMenuByKey, true);
+    PopupMenuTray->popup(mapToGlobal(QPoint(0, 0)));
 }
 
 void TFormMain::BitBtnHideClick() {

@@ -64,6 +64,8 @@ public:
     void TrayIconMainClick();
     void TrayIconMainDblClick();
     void PopupMenuTrayPopup();
+    // F10: the tray menu at the window's top left.
+    void MenuKeyPressed();
     void BitBtnHideClick();
     void TimerTrayTimer();
     void Einstellungen1Click();
@@ -143,6 +145,7 @@ private:
 
     // Main-window state.
     bool FClosing = false;
+    bool FMenuByKey = false; // the tray menu is being opened by F10
     quint16 FPort = 3030;
     QString FSnippetFile;
     QString FGroupsFile;

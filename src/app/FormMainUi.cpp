@@ -115,6 +115,7 @@ void TFormMainUi::setupControls(QWidget* form, int fontSize) {
     BitBtnTextbausteine->setFocusPolicy(Qt::ClickFocus);
     PanelSend->place(BitBtnTextbausteine, QRect(451, 10, 113, 29), TDesignPanel::Top | TDesignPanel::Right, TDesignPanel::Sizing::GrowsWithContent);
     ComboBoxTarget->lineEdit()->setAcceptDrops(false);
+    ComboBoxTarget->lineEdit()->setAccessibleName(ComboBoxTarget->accessibleName()); // the field a reader enters
 
     Splitter1 = new QSplitter(Qt::Vertical);
     Splitter1->setObjectName(QStringLiteral("Splitter1"));

@@ -75,12 +75,16 @@ TMainSubsystems::TMainSubsystems(const TContext& c) : FPlatform(c.platform), FSe
         std::make_unique<TScreenSaverShortcut>(c.settings, *c.platform.globalHotKey, *c.platform.screenSaver);
 }
 
-TMainSubsystems::~TMainSubsystems() = default;
+TMainSubsystems::~TMainSubsystems() {
+    FPlatform.sound->setUnavailableReport(nullptr);
+}
 
 void TMainSubsystems::wire(TFormMainUi& ui) {
     connect(endpoint.get(), &TUdpEndpoint::datagramReceived, handler.get(), &TDatagramHandler::HandleDatagram);
     connect(handler.get(), &TDatagramHandler::statusText, this, &TMainSubsystems::statusText);
     connect(presence.get(), &TPresence::statusText, this, &TMainSubsystems::statusText);
+    // A missing audio output is said where the user looks, once.
+    FPlatform.sound->setUnavailableReport([this](const QString& text) { Q_EMIT statusText(text); });
     presence->connectToHandler(*handler);
     connect(handler.get(), &TDatagramHandler::groupsReceived, this,
             [this](const QByteArray& payload) { groups->onGroupsReceived(payload); });

@@ -85,6 +85,7 @@ void TTrayViews::hideToTray() {
 
 void TTrayViews::TimerTrayTimer() {
     TimerTray.stop();
+    const bool firstTry = std::exchange(FFirstTrayTry, false);
     bool ok = true;
     if (!TrayIconMain) {
         if (QSystemTrayIcon::isSystemTrayAvailable()) {
@@ -111,6 +112,10 @@ void TTrayViews::TimerTrayTimer() {
         removeTrayIcon();
         TimerTray.setInterval(2000);
         TimerTray.start();
+        // Still no tray 4 s after the start: the window shows in its place
+        // (the tray menu by F10); a tray that comes later gets the icon.
+        if (firstTry && !FWindow.isVisible())
+            SendMessage1Click();
     }
 }
 

@@ -10,7 +10,8 @@ class TNotifications;
 
 // The main window's views and its life in the tray: which view shows (compose
 // or message view), the tray icon (created 4 s after a hide, retried every 2 s
-// while there is no tray), and how a tray click, a double click, the tray menu,
+// while there is no tray; without a tray at start the window shows instead),
+// and how a tray click, a double click, the tray menu,
 // "Schließen" and a received message show or hide the window.
 class TTrayViews : public QObject {
     Q_OBJECT
@@ -63,4 +64,5 @@ private:
     QTimer TimerTray;
     bool FShowTrayIcon = true;
     bool FActivatedFromTray = false;
+    bool FFirstTrayTry = true;
 };

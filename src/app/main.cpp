@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/DisplayPlatform.h"
 #include "app/FocusFrameStyle.h"
 #include "app/VisualStyle.h"
 #include "app/LazyWindow.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QTranslator>
 
@@ -23,6 +25,8 @@
 #include <exception>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcDisplay, "palavero.display", QtInfoMsg)
 
 // The visual style "Korvel2014 Light"; when it cannot be applied the system look stays.
 TVisualStyle* applyVisualStyle(QApplication& app) {
@@ -58,7 +62,15 @@ int main(int argc, char** argv) {
     // The desktop entry's name: notifications, panels and the window manager
     // find the program's name and icon through it.
     QGuiApplication::setDesktopFileName(QStringLiteral("palavero"));
+    // X11 where there is an X display; programs started later choose their own.
+    const QByteArray platformName = DisplayPlatform::preferred(QProcessEnvironment::systemEnvironment());
+    if (!platformName.isEmpty())
+        qputenv("QT_QPA_PLATFORM", platformName);
     QApplication app(argc, argv);
+    if (!platformName.isEmpty())
+        qunsetenv("QT_QPA_PLATFORM");
+    const bool onWayland = DisplayPlatform::isWayland(QGuiApplication::platformName());
+    qCDebug(lcDisplay).noquote() << "display platform" << QGuiApplication::platformName();
     app.setQuitOnLastWindowClosed(false);
 
     std::unique_ptr<TPlatform> platform = CreatePlatform();
@@ -120,6 +132,11 @@ int main(int argc, char** argv) {
         QObject::connect(platform->terminationSignals.get(), &TTerminationSignals::terminationRequested, &formMain,
                          &TFormMain::Beenden1Click);
         QObject::connect(&formMain, &TFormMain::closing, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+        if (onWayland) {
+            qCWarning(lcDisplay) << "on Wayland without X11 the window cannot stay on top, a received message"
+                                    " takes it to the front, and the screen-saver hot key cannot be registered";
+            formMain.setStatusText(DisplayPlatform::waylandStatusText());
+        }
         return app.exec();
     } catch (const std::exception& e) {
         TWidgetMessageBoxes().show(QString::fromLocal8Bit(e.what()), IMessageBoxes::Icon::Error, QString());

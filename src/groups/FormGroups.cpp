@@ -73,6 +73,7 @@ TFormNewGroup::TFormNewGroup(QWidget* parent) : QDialog(parent) {
     LabelGroupName->setGeometry(12, 10, 240, 16);
     EditGroupName = new QLineEdit(this);
     EditGroupName->setObjectName(QStringLiteral("EditGroupName"));
+    EditGroupName->setAccessibleName(QStringLiteral("Name der Gruppe"));
     EditGroupName->setGeometry(12, 28, 240, 24);
     // Every character arrives as a key press, none through an input method.
     EditGroupName->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -184,11 +185,13 @@ void TFormGroups::createControls() {
 
     ListBoxGroups = new QListWidget(this);
     ListBoxGroups->setObjectName(QStringLiteral("ListBoxGroups"));
+    ListBoxGroups->setAccessibleName(QStringLiteral("Gruppen"));
     ListBoxGroups->setSelectionMode(QAbstractItemView::SingleSelection);
     PanelCenter = new QWidget(this);
     PanelCenter->setObjectName(QStringLiteral("PanelCenter"));
     CheckListBoxComputers = new QListWidget(this);
     CheckListBoxComputers->setObjectName(QStringLiteral("CheckListBoxComputers"));
+    CheckListBoxComputers->setAccessibleName(QStringLiteral("Computer der Gruppe"));
     CheckListBoxComputers->setSelectionMode(QAbstractItemView::SingleSelection);
 
     PanelBottom = new QWidget(this);

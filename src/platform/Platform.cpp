@@ -4,7 +4,6 @@
 #include "platform/windows/WindowsPlatform.h"
 #else
 #include "platform/linux/DBusNotifications.h"
-#include "platform/linux/DBusScreenSaver.h"
 #include "platform/linux/LinuxFirewall.h"
 #include "platform/linux/LinuxNetworkInfo.h"
 #include "platform/linux/LinuxSystemInfo.h"
@@ -15,7 +14,7 @@
 #include "platform/linux/LazySound.h"
 #include "platform/linux/UnixTerminationSignals.h"
 #include "platform/linux/X11GlobalHotKey.h"
-#include "platform/linux/X11ScreenSaver.h"
+#include "platform/linux/ScreenSaverChain.h"
 #include "platform/linux/XdgAutostart.h"
 #endif
 
@@ -38,8 +37,7 @@ std::unique_ptr<TPlatform> CreatePlatform(TPlatformUse use) {
     p->sound = std::make_unique<TLazySound>();
     p->notifications = std::make_unique<TDBusNotifications>();
     p->globalHotKey = std::make_unique<TX11GlobalHotKey>();
-    p->screenSaver =
-        std::make_unique<TDBusScreenSaver>(QDBusConnection::sessionBus(), std::make_unique<TX11ScreenSaver>());
+    p->screenSaver = TScreenSaverChain::forSession(QDBusConnection::sessionBus());
     return p;
 #endif
 }

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 struct TTone {
     int frequencyHz = 0;
     int durationMs = 0;
@@ -17,4 +19,17 @@ public:
     // Plays a sound file without waiting; errors are swallowed.
     virtual void playFile(const QString& path) = 0;
     virtual bool isPlaying() const = 0;
+
+    // Told once, with a German text for the user, when the signal cannot sound
+    // at all (its audio output is missing).
+    void setUnavailableReport(std::function<void(const QString&)> report) { FUnavailable = std::move(report); }
+
+protected:
+    void reportUnavailable(const QString& text) const {
+        if (FUnavailable)
+            FUnavailable(text);
+    }
+
+private:
+    std::function<void(const QString&)> FUnavailable;
 };

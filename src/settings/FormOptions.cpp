@@ -86,8 +86,10 @@ void TFormOptions::createControls() {
     named(CheckBoxSound, "CheckBoxSound");
     EditFileNameSound = new QLineEdit(kDesignSoundFile, GroupBoxOptions);
     named(EditFileNameSound, "EditFileNameSound");
+    EditFileNameSound->setAccessibleName(QStringLiteral("Sounddatei"));
     BitBtnSelectSound = new QPushButton(QStringLiteral("..."), GroupBoxOptions);
     named(BitBtnSelectSound, "BitBtnSelectSound");
+    BitBtnSelectSound->setAccessibleName(QStringLiteral("Sounddatei auswählen"));
     BitBtnSelectSound->setFixedWidth(25);
     BitBtnSelectSound->setAutoDefault(false);
     CheckBoxHistory = new QCheckBox(QStringLiteral("History speichern"), GroupBoxOptions);
@@ -97,6 +99,9 @@ void TFormOptions::createControls() {
     named(CheckBoxScreensaver, "CheckBoxScreensaver");
     HotKeyScreensaver = new THotKeyEdit(GroupBoxOptions);
     named(HotKeyScreensaver, "HotKeyScreensaver");
+    HotKeyScreensaver->setAccessibleName(QStringLiteral("Shortcut für Bildschirmschoner"));
+    for (QLineEdit* field : HotKeyScreensaver->findChildren<QLineEdit*>()) // the field a reader enters
+        field->setAccessibleName(HotKeyScreensaver->accessibleName());
     HotKeyScreensaver->setShortcutCode(kDesignShortcut);
 
     auto* fileRow = new QHBoxLayout;

@@ -72,6 +72,7 @@ TFormTextbausteine::TFormTextbausteine(TSnippetStore& store, IMessageBoxes& boxe
 void TFormTextbausteine::createControls() {
     ValueListEditorTB = new TSnippetGrid(FStore, this);
     ValueListEditorTB->setObjectName(QStringLiteral("ValueListEditorTB"));
+    ValueListEditorTB->setAccessibleName(QStringLiteral("Textbausteine"));
 
     PanelBottom = new QWidget(this);
     PanelBottom->setObjectName(QStringLiteral("PanelBottom"));

@@ -3,6 +3,7 @@
 
 #include "app/CommandLine.h"
 #include "app/DataDirectory.h"
+#include "app/DisplayPlatform.h"
 #include "app/FirewallStep.h"
 #include "core/FileReplace.h"
 
@@ -25,6 +26,8 @@ private Q_SLOTS:
     void dataDirectory();
     void firewallStep_data();
     void firewallStep();
+    void displayPlatform_data();
+    void displayPlatform();
 };
 
 void TestApp::commandLine_data() {
@@ -231,4 +234,33 @@ void TestApp::firewallStep() {
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestApp)
+void TestApp::displayPlatform_data() {
+    QTest::addColumn<QStringList>("environment");
+    QTest::addColumn<QByteArray>("chosen");
+    QTest::newRow("X11 session") << QStringList{"DISPLAY=:0"} << QByteArray("xcb");
+    QTest::newRow("Wayland with Xwayland") << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0",
+                                                          "XDG_SESSION_TYPE=wayland"}
+                                           << QByteArray("xcb");
+    QTest::newRow("the user's choice stays") << QStringList{"DISPLAY=:0", "WAYLAND_DISPLAY=wayland-0",
+                                                            "QT_QPA_PLATFORM=wayland"}
+                                             << QByteArray();
+    QTest::newRow("Wayland without X") << QStringList{"WAYLAND_DISPLAY=wayland-0", "XDG_SESSION_TYPE=wayland"}
+                                       << QByteArray();
+    QTest::newRow("an empty DISPLAY") << QStringList{"DISPLAY="} << QByteArray();
+    QTest::newRow("no display") << QStringList() << QByteArray();
+}
+
+// Where an X display exists the program runs on xcb (window on top, showing
+// without activation, global hot key), unless QT_QPA_PLATFORM says otherwise.
+void TestApp::displayPlatform() {
+    QFETCH(QStringList, environment);
+    QFETCH(QByteArray, chosen);
+    QProcessEnvironment env;
+    for (const QString& entry : std::as_const(environment))
+        env.insert(entry.section(QLatin1Char('='), 0, 0), entry.section(QLatin1Char('='), 1));
+    QCOMPARE(DisplayPlatform::preferred(env), chosen);
+    QCOMPARE(DisplayPlatform::isWayland(QStringLiteral("wayland-egl")), true);
+    QCOMPARE(DisplayPlatform::isWayland(QStringLiteral("xcb")), false);
+}
+
 #include "tst_app.moc"

@@ -2,6 +2,7 @@
 #include "common/TestMain.h"
 
 #include "app/DesignPanel.h"
+#include "app/DisplayPlatform.h"
 #include "app/FocusFrameStyle.h"
 #include "app/VisualStyle.h"
 #include "app/FormMain.h"
@@ -102,6 +103,17 @@ struct Fixture {
         if (form)
             form->endpoint().close();
     }
+    // The window in the message view (the pane shown), active, with the focus
+    // in `control`; null when that cannot be had.
+    QWidget* focusInMessageView(const QString& control) {
+        form->EingegangeneNachrichten1Click();
+        form->activateWindow();
+        auto* target = form->findChild<QWidget*>(control);
+        if (!target || !QTest::qWaitForWindowActive(form.get()))
+            return nullptr;
+        target->setFocus(Qt::TabFocusReason);
+        return QTest::qWaitFor([target] { return target->hasFocus(); }) ? target : nullptr;
+    }
     void startUp() {
         form->TimerStart.stop();
         form->TimerStartTimer();
@@ -169,6 +181,9 @@ private Q_SLOTS:
     void startUpLoadsSnippetsForF3();
     void viewTransitions();
     void closeBoxOnlyHides();
+    void withoutTrayTheWindowShows();
+    void menuKeyOpensTheTrayMenu_data();
+    void menuKeyOpensTheTrayMenu();
     void minimumHeightRule();
     void menus();
     void droppedFilesAppendLines_data();
@@ -179,6 +194,7 @@ private Q_SLOTS:
     void enterGoesToTheFocusedControl_data();
     void enterGoesToTheFocusedControl();
     void receivedMessageShowsMessageView();
+    void missingSoundSaidInTheStatusBar();
     void targetTextSurvivesNewPeers();
     void recipientChoiceFocus_data();
     void recipientChoiceFocus();
@@ -339,6 +355,53 @@ void TestFormMain::viewTransitions() {
     QVERIFY(!w.isMessageViewShown());
 }
 
+// No tray when the tray icon is first tried (offscreen has none): the window
+// shows in the compose view, active, once; later tries leave it alone.
+void TestFormMain::withoutTrayTheWindowShows() {
+    Fixture f;
+    f.startUp();
+    TFormMain& w = *f.form;
+    QVERIFY(!w.isVisible());
+    w.TimerTrayTimer();
+    QVERIFY(w.isVisible());
+    QVERIFY(!w.isMessageViewShown());
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    QTRY_VERIFY(w.MemoSend->hasFocus());
+    QVERIFY(!w.trayIcon());
+    QVERIFY(w.trayTimer().isActive()); // a tray may still come
+    QCOMPARE(w.trayTimer().interval(), 2000);
+
+    w.BitBtnHideClick();
+    w.TimerTrayTimer();
+    QVERIFY(!w.isVisible());
+}
+
+void TestFormMain::menuKeyOpensTheTrayMenu_data() {
+    QTest::addColumn<QString>("control");
+    QTest::newRow("editor") << "MemoSend";
+    QTest::newRow("recipient box") << "ComboBoxTarget";
+    QTest::newRow("send button") << "BitBtnSend";
+    QTest::newRow("message pane") << "RichEditMsg";
+}
+
+// F10 anywhere in the window opens the tray menu at the window's top left; the
+// window stays, and the menu's items work by keyboard.
+void TestFormMain::menuKeyOpensTheTrayMenu() {
+    QFETCH(QString, control);
+    Fixture f;
+    TFormMain& w = *f.form;
+    QWidget* target = f.focusInMessageView(control);
+    QVERIFY(target);
+    QTest::keyClick(target, Qt::Key_F10);
+    QTRY_VERIFY(w.PopupMenuTray->isVisible());
+    QCOMPARE(w.PopupMenuTray->pos(), w.mapToGlobal(QPoint(0, 0)));
+    QVERIFY(w.isVisible());
+    QSignalSpy closing(&w, &TFormMain::closing);
+    QTest::keyClick(w.PopupMenuTray, Qt::Key_Up); // from the top up to the last item, "Beenden"
+    QTest::keyClick(w.PopupMenuTray, Qt::Key_Return);
+    QTRY_COMPARE(closing.count(), 1);
+}
+
 void TestFormMain::closeBoxOnlyHides() {
     Fixture f;
     f.startUp();
@@ -475,13 +538,8 @@ void TestFormMain::enterGoesToTheFocusedControl() {
     QFETCH(QString, pressed);
     Fixture f;
     TFormMain& w = *f.form;
-    w.EingegangeneNachrichten1Click(); // the message view: the pane is shown
-    w.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&w));
-    auto* target = w.findChild<QWidget*>(control);
+    QWidget* target = f.focusInMessageView(control);
     QVERIFY(target);
-    target->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(target->hasFocus());
     QStringList clicked;
     for (QPushButton* b : {w.BitBtnSend, w.BitBtnHide, w.BitBtnSendToAll, w.BitBtnTextbausteine})
         QObject::connect(b, &QPushButton::clicked, &w, [&clicked, b] { clicked << b->objectName(); });
@@ -508,6 +566,17 @@ void TestFormMain::receivedMessageShowsMessageView() {
     QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Hallo <b>du</b>")));
     QVERIFY(w.RichEditMsg->toPlainText().startsWith(QStringLiteral("Nachricht von PC-03 (")));
     QVERIFY(w.RichEditMsg->toPlainText().contains(QStringLiteral("Nachricht von PC-04 (")));
+}
+
+// The arrival signal that cannot sound says so in the status bar, after the
+// received bytes, where the user sees it.
+void TestFormMain::missingSoundSaidInTheStatusBar() {
+    Fixture f;
+    static_cast<TFakeSound&>(*f.platform.sound).unavailable = QStringLiteral("Kein Ton: Audiomodul fehlt");
+    f.startUp();
+    TFormMain& w = *f.form;
+    w.datagramHandler().HandleDatagram("PC-03:KVPALAVERODATA:Hallo");
+    QCOMPARE(w.statusText(), QStringLiteral("Kein Ton: Audiomodul fehlt"));
 }
 
 void TestFormMain::targetTextSurvivesNewPeers() {
@@ -609,6 +678,8 @@ void TestFormMain::accessibleNames() {
     QFETCH(QString, object);
     QFETCH(QString, name);
     Fixture f;
+    // The window itself is a window (a frame), not a window's inner area.
+    QCOMPARE(QAccessible::queryAccessibleInterface(f.form.get())->role(), QAccessible::Window);
     QWidget* widget = f.form->findChild<QWidget*>(object);
     QVERIFY(widget);
     QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
@@ -1032,6 +1103,11 @@ void TestFormMain::statusTextsFitTheirPanel() {
     w.setStatusText(TMessageSender::SendStatusText(false, 8092));
     note();
     w.setStatusText(TMessageSender::NoRecipientText());
+    note();
+    w.setStatusText(DisplayPlatform::waylandStatusText());
+    note();
+    static_cast<TFakeSound&>(*f.platform.sound).unavailable = QStringLiteral("Kein Ton: Audiomodul fehlt");
+    w.datagramHandler().HandleDatagram("PC-03:KVPALAVERODATA:Hallo");
     note();
     Q_EMIT f.platform.sessionMonitor->sessionEnding();
     note();

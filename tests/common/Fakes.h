@@ -113,7 +113,12 @@ public:
     QList<QList<TTone>> toneCalls;
     QStringList files;
     bool playing = false;
-    void playTones(const QList<TTone>& tones) override { toneCalls << tones; }
+    QString unavailable; // said on the first tones when set, as by a missing audio output
+    void playTones(const QList<TTone>& tones) override {
+        toneCalls << tones;
+        if (toneCalls.size() == 1 && !unavailable.isEmpty())
+            reportUnavailable(unavailable);
+    }
     void playFile(const QString& path) override { files << path; }
     bool isPlaying() const override { return playing; }
 };

@@ -10,6 +10,7 @@ services. xdotool drives it; ImageMagick's `import` takes screenshots.
 """
 
 import os
+import shlex
 import shutil
 import signal
 import socket
@@ -144,7 +145,10 @@ class Desktop:
         return r.returncode == 0
 
     # -- the program --------------------------------------------------------
-    def start_palavero(self, args, settings=None):
+    def start_palavero(self, args, settings=None, session=(), extra_env=None):
+        """Starts the program on a session bus of its own; `session` names
+        further programs (argument lists) started on that bus before it, such
+        as a screen saver; `extra_env` adds to its environment."""
         root = tempfile.mkdtemp(prefix="xdg-", dir=self.tmp.name)
         xdg = {k: os.path.join(root, k.lower()) for k in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR")}
         for d in xdg.values():
@@ -161,16 +165,21 @@ class Desktop:
         env = dict(self.env, QT_QPA_PLATFORM="xcb", QT_LOGGING_RULES="palavero.*.debug=true",
                    QT_MESSAGE_PATTERN="%{category}: %{message}", **xdg)
         env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env.update(extra_env or {})
         binary = os.environ.get("PALAVERO_BIN")
         if not binary or not os.path.exists(binary):
             raise unittest.SkipTest("PALAVERO_BIN is not set to the built program")
         log = os.path.join(root, "palavero.log")
+        bus_file = os.path.join(root, "session-bus")
+        # The shell notes the bus address and starts the other programs first.
+        script = 'printf %s "$DBUS_SESSION_BUS_ADDRESS" > "$0"; ' + "".join(
+            " ".join(shlex.quote(a) for a in cmd) + " & " for cmd in session) + 'exec "$@"'
         out = open(log, "w")
-        p = subprocess.Popen(["dbus-run-session", "--config-file=" + conf, "--", binary] + list(args), env=env,
-                             stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
+        p = subprocess.Popen(["dbus-run-session", "--config-file=" + conf, "--", "sh", "-c", script, bus_file, binary]
+                             + list(args), env=env, stdout=out, stderr=subprocess.STDOUT, start_new_session=True)
         out.close()
         self.procs.append(p)
-        return App(self, p, log, xdg)
+        return App(self, p, log, xdg, bus_file)
 
     # -- X helpers ----------------------------------------------------------
     def x(self, args, check=True):
@@ -227,11 +236,18 @@ class Desktop:
 
 
 class App:
-    def __init__(self, desk, proc, log, xdg):
+    def __init__(self, desk, proc, log, xdg, bus_file):
         self.desk = desk
         self.proc = proc
         self.log = log
         self.xdg = xdg
+        self.bus_file = bus_file
+
+    def session_env(self):
+        """The desktop's environment on the program's session bus."""
+        wait_for(lambda: os.path.exists(self.bus_file) and os.path.getsize(self.bus_file), timeout=10)
+        with open(self.bus_file) as f:
+            return dict(self.desk.env, DBUS_SESSION_BUS_ADDRESS=f.read())
 
     def lines(self):
         with open(self.log, errors="replace") as f:

@@ -1,6 +1,7 @@
 """The screen-saver hot key on a real X desktop: pressed while another program
-has the focus it starts the X screen saver; ticked off in "Einstellungen" and
-confirmed, it is gone."""
+has the focus it starts the screen saver that runs (xscreensaver,
+mate-screensaver on the session bus), or else the X server's own; ticked off
+in "Einstellungen" and confirmed, it is gone."""
 
 import os
 import shutil
@@ -32,10 +33,55 @@ class HotKeyTest(unittest.TestCase):
     def setUp(self):
         self.desk.x(["xset", "s", "reset"])
 
-    def start(self, settings):
-        app = self.desk.start_palavero(["-p%d" % free_port()], settings=settings)
+    def start(self, settings, session=()):
+        app = self.desk.start_palavero(["-p%d" % free_port()], settings=settings, session=session)
         self.addCleanup(app.terminate)
         return app
+
+    def start_with_hot_key(self, session=()):
+        app = self.start({"UseScreenSaverShortcut": "1", "ScreenSaverShortcutKey": CTRL_ALT_S, "Sound": "0"},
+                         session=session)
+        self.assertTrue(app.wait_line("screen-saver hot key registered"), "\n".join(app.lines()[-20:]))
+        return app
+
+    def press_hot_key(self):
+        self.other_program_has_focus()
+        self.desk.x(["xdotool", "key", "ctrl+alt+s"])
+
+    def test_hot_key_starts_xscreensaver(self):
+        if shutil.which("xscreensaver") is None:
+            self.skipTest("xscreensaver is not installed")
+        home = os.path.join(self.desk.tmp.name, "xscreensaver-home")
+        os.makedirs(home, exist_ok=True)
+        env = dict(self.desk.env, HOME=home)
+        daemon = self.desk._spawn(["xscreensaver", "-no-splash"], env=env, log="xscreensaver.log")
+        self.addCleanup(self.desk.x, ["xset", "s", "default"])  # xscreensaver turns the X server's off
+        self.addCleanup(daemon.kill)
+        state = lambda: self.desk.x(["xscreensaver-command", "-time"], check=False).stdout
+        self.assertTrue(wait_for(lambda: "non-blanked" in state(), timeout=10), state())
+        self.addCleanup(lambda: self.desk.x(["xscreensaver-command", "-exit"], check=False))
+        app = self.start_with_hot_key()
+        self.press_hot_key()
+        self.assertTrue(wait_for(lambda: " blanked since" in state(), timeout=10),
+                        "xscreensaver did not start:\n%s\n%s" % (state(), "\n".join(app.lines()[-15:])))
+        self.assertTrue(app.wait_line("xscreensaver-command started the screen saver"))
+        # xscreensaver was asked, not the X server's own screen saver forced.
+        self.assertNotEqual(self.screen_saver(), "on")
+        self.desk.screenshot("hotkey-xscreensaver")
+
+    def test_hot_key_starts_mate_screensaver(self):
+        if shutil.which("mate-screensaver") is None:
+            self.skipTest("mate-screensaver is not installed")
+        app = self.start_with_hot_key(session=[["mate-screensaver", "--no-daemon"]])
+        query = lambda: subprocess.run(["mate-screensaver-command", "-q"], env=app.session_env(),
+                                       capture_output=True, text=True, timeout=10).stdout
+        self.assertTrue(wait_for(lambda: "is inactive" in query(), timeout=10), query())
+        self.press_hot_key()
+        self.assertTrue(wait_for(lambda: "is active" in query(), timeout=10),
+                        "mate-screensaver did not start:\n%s\n%s" % (query(), "\n".join(app.lines()[-15:])))
+        self.assertTrue(app.has_line("org.mate.ScreenSaver started"), "\n".join(app.lines()[-15:]))
+        self.assertEqual(self.screen_saver(), "off")
+        self.desk.screenshot("hotkey-mate-screensaver")
 
     def screen_saver(self):
         return self.desk.x(["xssstate", "-s"]).stdout.strip()

@@ -66,12 +66,18 @@ class PackageTest(unittest.TestCase):
         # Computed from the shared libraries of the executable.
         self.assertRegex(fields, r"Depends: .*libqt6widgets6 \(>= ")
         self.assertIn("qt6-qpa-plugins", fields)
+        # xdg-screensaver starts the screen savers without a session-bus service.
+        self.assertRegex(fields, r"Recommends: .*xdg-utils")
 
-    def test_lintian_finds_no_errors(self):
+    def test_lintian_finds_no_errors_or_warnings(self):
         if shutil.which("lintian") is None:
             self.skipTest("lintian is missing")
-        r = run(["lintian", "--fail-on", "error", self.deb], check=False)
+        r = run(["lintian", "--fail-on", "error,warning", self.deb], check=False)
         self.assertEqual(r.returncode, 0, r.stdout)
+        # The audio module's private folder needs no ldconfig: no maintainer scripts at all.
+        control = run(["dpkg-deb", "-I", self.deb]).stdout
+        self.assertNotIn("postinst", control)
+        self.assertNotIn("postrm", control)
 
     def test_install_check_and_remove(self):
         env = dict(os.environ, DEBIAN_FRONTEND="noninteractive")
@@ -87,6 +93,8 @@ class PackageTest(unittest.TestCase):
         r = run(["palavero", "--version"], env=env_nodisplay, check=False)
         self.assertEqual((r.returncode, r.stdout), (0, "Palavero Lite %s\n" % VERSION))
         self.assertEqual(shutil.which("palavero"), "/usr/bin/palavero")
+
+        self.check_audio_module_loaded_on_first_arrival()
 
         # The menu entry and the AppStream metadata, valid by the system's validators.
         desktop = "/usr/share/applications/palavero.desktop"
@@ -115,9 +123,11 @@ class PackageTest(unittest.TestCase):
             page = run(["man", "-P", "cat", "palavero"], env=dict(os.environ, LANG="C.UTF-8", LC_ALL="C.UTF-8",
                                                               MANWIDTH="80")).stdout
             self.assertIn("--send", page)
+            self.assertIn("F10", page)
             page_de = run(["man", "-L", "de", "-P", "cat", "palavero"],
                           env=dict(os.environ, LC_ALL="C.UTF-8", MANWIDTH="80")).stdout
             self.assertIn("BESCHREIBUNG", page_de)
+            self.assertIn("F10", page_de)
 
         # Removal takes every file along.
         run(["apt-get", "remove", "--purge", "-y", "-qq", "palavero"], env=env)
@@ -125,6 +135,31 @@ class PackageTest(unittest.TestCase):
         for path in ("/usr/bin/palavero", desktop, metainfo[0], "/usr/share/man/man1/palavero.1.gz",
                      "/usr/share/icons/hicolor/48x48/apps/palavero.png"):
             self.assertFalse(os.path.exists(path), path)
+
+    def check_audio_module_loaded_on_first_arrival(self):
+        """The installed program, in a host of the test LAN, finds its audio
+        module beside it and loads it when the first message arrives ("Ton bei
+        Nachrichteneingang ausgeben" is on by default)."""
+        saved = os.environ.get("PALAVERO_BIN")
+        os.environ["PALAVERO_BIN"] = "/usr/bin/palavero"
+        try:
+            with lan.Lan() as net:
+                a, p = net.add_host("PC-A"), net.add_host("PC-P")
+                probe = net.probe(p)
+                inst = net.start(a)
+                # The second announcement: the program receives from here on.
+                probe.wait(src=a.addr, data=b"PC-A:KVPALAVEROCONNECT:", count=2)
+                self.assertEqual(inst.matching("audio module"), [], "loaded before any sound")
+                probe.send(b"PC-P:KVPALAVERODATA:Hallo", a.addr)
+                loaded = inst.wait_line("palavero.platform.sound: audio module loaded")
+                self.assertIn("/usr/lib/palavero/palavero-sound.so", loaded[0])
+                self.assertEqual(inst.matching("missing"), [])
+                self.assertEqual(inst.matching("Kein Ton"), [])
+        finally:
+            if saved is None:
+                os.environ.pop("PALAVERO_BIN", None)
+            else:
+                os.environ["PALAVERO_BIN"] = saved
 
 
 if __name__ == "__main__":

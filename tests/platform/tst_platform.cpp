@@ -3,7 +3,9 @@
 #include "common/Fakes.h"
 #include "platform/DatagramQueue.h"
 #include "platform/DatagramSocket.h"
+#include "platform/linux/CommandScreenSaver.h"
 #include "platform/linux/DBusScreenSaver.h"
+#include "platform/linux/ScreenSaverChain.h"
 #include "platform/linux/LazySound.h"
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/LogindSessionMonitor.h"
@@ -18,6 +20,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDBusVirtualObject>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalServer>
@@ -192,6 +195,8 @@ private Q_SLOTS:
     void renderTonesEdgeCases();
     void soundNeverBlocksOrHangs();
     void soundModuleLoadedOnFirstSound();
+    void soundModuleFoundBesideTheExecutable_data();
+    void soundModuleFoundBesideTheExecutable();
     void soundModuleMissingStaysSilent();
 
     // Datagram queue and socket reader
@@ -237,6 +242,11 @@ private Q_SLOTS:
     void atomTable();
     void sessionScreenSaver_data();
     void sessionScreenSaver();
+    void screenSaverChain_data();
+    void screenSaverChain();
+    void screenSaverChainWaitsForHeldKeys();
+    void screenSaverCommand_data();
+    void screenSaverCommand();
 
 private:
     bool startFakeLogind(const QStringList& args = {});
@@ -955,12 +965,11 @@ void TestPlatform::unavailableOnUnreachableBus() {
         QCOMPARE(spies.fired(), QString());
     }
     {
-        // Without a session bus the X server's screen saver starts at once.
-        auto fallback = std::make_unique<TFakeScreenSaver>();
-        TFakeScreenSaver* x11 = fallback.get();
-        TDBusScreenSaver saver(bus, std::move(fallback));
-        saver.activate();
-        QCOMPARE(x11->activations, 1);
+        // Without a session bus the next way is tried at once.
+        TDBusScreenSaver saver(bus, TDBusScreenSaver::desktopServices().first());
+        QList<bool> results;
+        saver.start([&results](bool started) { results << started; });
+        QCOMPARE(results, QList<bool>{false});
     }
     QDBusConnection::disconnectFromBus(QStringLiteral("unreachable"));
 }
@@ -991,13 +1000,42 @@ void TestPlatform::soundModuleLoadedOnFirstSound() {
     QTRY_VERIFY_WITH_TIMEOUT(!sound.isPlaying(), 5000);
 }
 
+// The module is found from the program's own folder, wherever the program
+// was installed or unpacked: in a build tree beside it, in an installation in
+// lib/palavero beside bin/.
+void TestPlatform::soundModuleFoundBesideTheExecutable_data() {
+    QTest::addColumn<QString>("executableFolder");
+    QTest::addColumn<QString>("moduleFolder");
+    QTest::newRow("build tree") << "build" << "build";
+    QTest::newRow("installed under /usr") << "usr/bin" << "usr/lib/palavero";
+    QTest::newRow("unpacked package") << "unpacked/usr/bin" << "unpacked/usr/lib/palavero";
+    QTest::newRow("another prefix") << "opt/pv/bin" << "opt/pv/lib/palavero";
+}
+
+void TestPlatform::soundModuleFoundBesideTheExecutable() {
+    QFETCH(QString, executableFolder);
+    QFETCH(QString, moduleFolder);
+    QTemporaryDir root;
+    const QDir tree(root.path());
+    QVERIFY(tree.mkpath(executableFolder) && tree.mkpath(moduleFolder));
+    QVERIFY(QFile::copy(QDir(QStringLiteral(SOUND_MODULE_DIR)).filePath(QStringLiteral("palavero-sound.so")),
+                        QDir(tree.filePath(moduleFolder)).filePath(QStringLiteral("palavero-sound.so"))));
+    TLazySound sound(TLazySound::foldersBeside(tree.filePath(executableFolder)));
+    sound.playTones({{400, 25}});
+    QVERIFY(sound.isLoaded());
+}
+
 void TestPlatform::soundModuleMissingStaysSilent() {
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^the audio module palavero-sound is missing")));
-    TLazySound sound({FDir.path()});
+    TLazySound sound(TLazySound::foldersBeside(FDir.path()));
+    QStringList reports;
+    sound.setUnavailableReport([&reports](const QString& text) { reports << text; });
     sound.playTones({{400, 25}});
     sound.playTones({{400, 25}}); // tried once, reported once
+    sound.playFile(QDir(FDir.path()).filePath(QStringLiteral("signal.wav")));
     QVERIFY(!sound.isLoaded());
     QVERIFY(!sound.isPlaying());
+    QCOMPARE(reports, QStringList{QStringLiteral("Kein Ton: Audiomodul fehlt")});
 }
 
 // ---------------------------------------------------------------- datagrams
@@ -1256,7 +1294,10 @@ void TestPlatform::hotKeyWithoutX11() {
     QVERIFY(!hotKey.unregisterHotKey(0xC000));
     TX11ScreenSaver saver;
     QVERIFY(!saver.isAvailable());
-    saver.activate();
+    QVERIFY(!saver.keysDown());
+    QList<bool> results;
+    saver.start([&results](bool started) { results << started; });
+    QCOMPARE(results, QList<bool>{false});
 }
 
 void TestPlatform::atomTable() {
@@ -1273,45 +1314,179 @@ void TestPlatform::atomTable() {
     QCOMPARE(atoms.add(QByteArray()), quint16(0));
 }
 
+namespace {
+
+// Any screen-saver service of a desktop: answers SetActive on every path and
+// interface, with a bool (org.freedesktop.ScreenSaver, KDE) or with nothing
+// (GNOME, MATE), and keeps the calls.
+class TAnyScreenSaverService : public QDBusVirtualObject {
+public:
+    QVariant answer; // invalid: a reply without arguments
+    QStringList calls; // "path interface.member(argument)"
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        calls << QStringLiteral("%1 %2.%3(%4)")
+                     .arg(message.path(), message.interface(), message.member(),
+                          message.arguments().value(0).toString());
+        connection.send(answer.isValid() ? message.createReply(answer) : message.createReply());
+        return true;
+    }
+    QString introspect(const QString&) const override { return {}; }
+};
+
+// A way of the chain that answers as it is told: at once or later.
+class TFakeWay : public IScreenSaverWay {
+public:
+    TFakeWay(bool works, bool later, QStringList& log, QString name)
+        : FWorks(works), FLater(later), FLog(log), FName(std::move(name)) {}
+    void start(std::function<void(bool)> done) override {
+        FLog << FName;
+        if (FLater)
+            QTimer::singleShot(20, [works = FWorks, done] { done(works); });
+        else
+            done(FWorks);
+    }
+
+private:
+    bool FWorks;
+    bool FLater;
+    QStringList& FLog;
+    QString FName;
+};
+
+} // namespace
+
 void TestPlatform::sessionScreenSaver_data() {
-    QTest::addColumn<bool>("service");
-    QTest::addColumn<bool>("answer");
-    QTest::addColumn<int>("fallbacks");
-    QTest::newRow("the session's screen saver starts") << true << true << 0;
-    QTest::newRow("it refuses: the X server's starts") << true << false << 1;
-    QTest::newRow("no such service: the X server's starts") << false << true << 1;
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<QVariant>("answer");
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("startedBy");
+    const QString freedesktop = QStringLiteral("/org/freedesktop/ScreenSaver org.freedesktop.ScreenSaver.SetActive(true)");
+    QTest::newRow("org.freedesktop.ScreenSaver") << "org.freedesktop.ScreenSaver" << QVariant(true) << freedesktop << 0;
+    QTest::newRow("it refuses: the next way") << "org.freedesktop.ScreenSaver" << QVariant(false) << freedesktop << 6;
+    QTest::newRow("GNOME") << "org.gnome.ScreenSaver" << QVariant()
+                           << "/org/gnome/ScreenSaver org.gnome.ScreenSaver.SetActive(true)" << 1;
+    QTest::newRow("MATE") << "org.mate.ScreenSaver" << QVariant()
+                          << "/org/mate/ScreenSaver org.mate.ScreenSaver.SetActive(true)" << 2;
+    QTest::newRow("Cinnamon") << "org.cinnamon.ScreenSaver" << QVariant()
+                              << "/org/cinnamon/ScreenSaver org.cinnamon.ScreenSaver.SetActive(true)" << 3;
+    QTest::newRow("Xfce") << "org.xfce.ScreenSaver" << QVariant()
+                          << "/org/xfce/ScreenSaver org.xfce.ScreenSaver.SetActive(true)" << 4;
+    QTest::newRow("KDE") << "org.kde.screensaver" << QVariant(true)
+                         << "/ScreenSaver org.freedesktop.ScreenSaver.SetActive(true)" << 5;
+    QTest::newRow("no service: the next way") << QString() << QVariant() << QString() << 6;
 }
 
+// The desktop's screen saver on the session bus, under whichever name the
+// desktop gives it; after them comes the next way (here one that works).
 void TestPlatform::sessionScreenSaver() {
-    QFETCH(bool, service);
-    QFETCH(bool, answer);
-    QFETCH(int, fallbacks);
+    QFETCH(QString, service);
+    QFETCH(QVariant, answer);
+    QFETCH(QString, call);
+    QFETCH(int, startedBy);
     if (FBusDaemon.state() != QProcess::Running)
         QSKIP("no private bus");
     // The service on a connection of its own, the caller on the (private) system bus.
     const QString name = QStringLiteral("screensaver-service");
     QDBusConnection serviceBus =
         QDBusConnection::connectToBus(qEnvironmentVariable("DBUS_SYSTEM_BUS_ADDRESS"), name);
-    TScreenSaverService desktop;
+    TAnyScreenSaverService desktop;
     desktop.answer = answer;
-    if (service) {
-        QVERIFY(serviceBus.registerObject(QStringLiteral("/org/freedesktop/ScreenSaver"), &desktop,
-                                          QDBusConnection::ExportAllSlots));
-        QVERIFY(serviceBus.registerService(QStringLiteral("org.freedesktop.ScreenSaver")));
+    if (!service.isEmpty()) {
+        QVERIFY(serviceBus.registerVirtualObject(QStringLiteral("/"), &desktop, QDBusConnection::SubPath));
+        QVERIFY(serviceBus.registerService(service));
     }
-    auto fallback = std::make_unique<TFakeScreenSaver>();
-    TFakeScreenSaver* x11 = fallback.get();
+    QStringList log;
     {
-        TDBusScreenSaver saver(QDBusConnection::systemBus(), std::move(fallback));
+        std::vector<std::unique_ptr<IScreenSaverWay>> ways;
+        for (const TDBusScreenSaverService& s : TDBusScreenSaver::desktopServices())
+            ways.push_back(std::make_unique<TDBusScreenSaver>(QDBusConnection::systemBus(), s));
+        ways.push_back(std::make_unique<TFakeWay>(true, false, log, QStringLiteral("next")));
+        TScreenSaverChain saver(std::move(ways), nullptr);
         saver.activate();
-        if (service)
-            QTRY_COMPARE(desktop.calls, QList<bool>{true});
-        QTRY_COMPARE(x11->activations, fallbacks);
-        QTest::qWait(50);
-        QCOMPARE(x11->activations, fallbacks);
+        QTRY_VERIFY(!saver.isBusy());
+        QCOMPARE(saver.startedBy(), startedBy);
+        QCOMPARE(desktop.calls, call.isEmpty() ? QStringList() : QStringList{call});
+        QCOMPARE(log, startedBy == 6 ? QStringList{QStringLiteral("next")} : QStringList());
     }
-    serviceBus.unregisterService(QStringLiteral("org.freedesktop.ScreenSaver"));
+    if (!service.isEmpty())
+        serviceBus.unregisterService(service);
     QDBusConnection::disconnectFromBus(name);
+}
+
+void TestPlatform::screenSaverChain_data() {
+    QTest::addColumn<QList<bool>>("works");
+    QTest::addColumn<bool>("later");
+    QTest::addColumn<QStringList>("tried");
+    QTest::addColumn<int>("startedBy");
+    const QStringList all{QStringLiteral("0"), QStringLiteral("1"), QStringLiteral("2")};
+    for (const bool later : {false, true}) {
+        const char* when = later ? "answers later" : "answers at once";
+        QTest::addRow("the first works, %s", when) << QList<bool>{true, true, true} << later << all.mid(0, 1) << 0;
+        QTest::addRow("the first fails, %s", when) << QList<bool>{false, true, true} << later << all.mid(0, 2) << 1;
+        QTest::addRow("only the last works, %s", when) << QList<bool>{false, false, true} << later << all << 2;
+        QTest::addRow("none works, %s", when) << QList<bool>{false, false, false} << later << all << -1;
+    }
+}
+
+// The ways are tried in order until one works; a request while one is under
+// way is dropped, and a later one starts again from the first way.
+void TestPlatform::screenSaverChain() {
+    QFETCH(QList<bool>, works);
+    QFETCH(bool, later);
+    QFETCH(QStringList, tried);
+    QFETCH(int, startedBy);
+    QStringList log;
+    std::vector<std::unique_ptr<IScreenSaverWay>> ways;
+    for (qsizetype i = 0; i < works.size(); ++i)
+        ways.push_back(std::make_unique<TFakeWay>(works.at(i), later, log, QString::number(i)));
+    TScreenSaverChain saver(std::move(ways), [] { return false; });
+    saver.activate();
+    const bool underWay = saver.isBusy();
+    QVERIFY(underWay || !later);
+    saver.activate(); // pressed again: dropped while the first is under way
+    QTRY_VERIFY(!saver.isBusy());
+    QCOMPARE(log, underWay ? tried : tried + tried);
+    QCOMPARE(saver.startedBy(), startedBy);
+    log.clear();
+    saver.activate();
+    QTRY_VERIFY(!saver.isBusy());
+    QCOMPARE(log, tried);
+}
+
+void TestPlatform::screenSaverChainWaitsForHeldKeys() {
+    QStringList log;
+    std::vector<std::unique_ptr<IScreenSaverWay>> ways;
+    ways.push_back(std::make_unique<TFakeWay>(true, false, log, QStringLiteral("0")));
+    bool held = true;
+    TScreenSaverChain saver(std::move(ways), [&held] { return held; });
+    saver.activate();
+    QTest::qWait(4 * TScreenSaverChain::kPollMs);
+    QCOMPARE(log, QStringList());
+    held = false;
+    QTRY_COMPARE(log, QStringList{QStringLiteral("0")});
+}
+
+void TestPlatform::screenSaverCommand_data() {
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("ends with 0") << "sh" << QStringList{QStringLiteral("-c"), QStringLiteral("exit 0")} << true;
+    QTest::newRow("fails (no screen saver runs)") << "sh" << QStringList{QStringLiteral("-c"), QStringLiteral("exit 1")}
+                                                   << false;
+    QTest::newRow("killed") << "sh" << QStringList{QStringLiteral("-c"), QStringLiteral("kill -9 $$")} << false;
+    QTest::newRow("not installed") << "palavero-no-such-program" << QStringList() << false;
+}
+
+void TestPlatform::screenSaverCommand() {
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, started);
+    TCommandScreenSaver saver(program, arguments);
+    QList<bool> results;
+    saver.start([&results](bool s) { results << s; });
+    QTRY_COMPARE(results, QList<bool>{started});
+    QTest::qWait(50);
+    QCOMPARE(results.size(), 1);
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestPlatform)

@@ -307,7 +307,9 @@ void TestX11HotKey::screenSaverIsForcedOn() {
     QVERIFY(!screenSaverOn());
     TX11ScreenSaver saver;
     QVERIFY(saver.isAvailable());
-    saver.activate();
+    QList<bool> results;
+    saver.start([&results](bool started) { results << started; });
+    QCOMPARE(results, QList<bool>{true});
     QTRY_VERIFY(screenSaverOn());
     QVERIFY(xTool(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("reset")}));
     QVERIFY(!screenSaverOn());
@@ -315,16 +317,21 @@ void TestX11HotKey::screenSaverIsForcedOn() {
 
 void TestX11HotKey::screenSaverWaitsForHeldKeys() {
     // A key still held (the hot key itself) would end the screen saver as it is
-    // released: it starts once every key is up.
+    // released: the chain starts once every key is up.
     if (QStandardPaths::findExecutable(QStringLiteral("xssstate")).isEmpty())
         QSKIP("xssstate is not installed");
-    TX11ScreenSaver saver;
+    std::vector<std::unique_ptr<IScreenSaverWay>> ways;
+    auto x11 = std::make_unique<TX11ScreenSaver>();
+    TX11ScreenSaver* keys = x11.get();
+    ways.push_back(std::move(x11));
+    TScreenSaverChain saver(std::move(ways), [keys] { return keys->keysDown(); });
     QVERIFY(xTool(QStringLiteral("xdotool"), {QStringLiteral("keydown"), QStringLiteral("ctrl+alt")}));
     saver.activate();
     QTest::qWait(300);
     QVERIFY(!screenSaverOn());
     QVERIFY(xTool(QStringLiteral("xdotool"), {QStringLiteral("keyup"), QStringLiteral("ctrl+alt")}));
     QTRY_VERIFY(screenSaverOn());
+    QCOMPARE(saver.startedBy(), 0);
     QVERIFY(xTool(QStringLiteral("xset"), {QStringLiteral("s"), QStringLiteral("reset")}));
 }
 

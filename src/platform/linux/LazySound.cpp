@@ -16,14 +16,19 @@ TLazySound::TLazySound(QStringList folders) : FFolders(std::move(folders)) {}
 // the program ends (Qt Multimedia does not like being unloaded).
 TLazySound::~TLazySound() = default;
 
+QStringList TLazySound::foldersBeside(const QString& executableFolder) {
+    const QDir folder(executableFolder);
+    return {folder.path(), QDir::cleanPath(folder.filePath(QStringLiteral(PALAVERO_MODULE_FROM_EXECUTABLE)))};
+}
+
 QStringList TLazySound::defaultFolders() {
-    QStringList folders;
-    if (QCoreApplication::instance())
-        folders << QCoreApplication::applicationDirPath();
-#ifdef PALAVERO_MODULE_DIR
-    folders << QStringLiteral(PALAVERO_MODULE_DIR);
-#endif
-    return folders;
+    if (!QCoreApplication::instance())
+        return {};
+    return foldersBeside(QCoreApplication::applicationDirPath());
+}
+
+QString TLazySound::missingText() {
+    return QStringLiteral("Kein Ton: Audiomodul fehlt");
 }
 
 ISound* TLazySound::output() {
@@ -37,11 +42,14 @@ ISound* TLazySound::output() {
         const auto create = reinterpret_cast<CreateSound>(FLibrary.resolve("palaveroCreateSound"));
         if (create)
             FOutput.reset(create());
-        if (FOutput)
+        if (FOutput) {
+            qCDebug(lcSound) << "audio module loaded:" << FLibrary.fileName();
             return FOutput.get();
+        }
     }
     qCWarning(lcSound) << "the audio module palavero-sound is missing; arrival signals stay silent:"
-                       << FLibrary.errorString();
+                       << FFolders << FLibrary.errorString();
+    reportUnavailable(missingText());
     return nullptr;
 }
 

@@ -10,7 +10,7 @@
 // The arrival signal, with the audio output (Qt Multimedia and the sound
 // system's libraries) in a module of its own that is loaded when the first
 // sound is to play: a program that never sounds never maps it. Without the
-// module it stays silent.
+// module it stays silent and says so once.
 class TLazySound : public ISound {
 public:
     // The folders the module "palavero-sound" is looked for in, in order.
@@ -22,8 +22,13 @@ public:
     bool isPlaying() const override { return FOutput && FOutput->isPlaying(); }
 
     bool isLoaded() const { return FOutput != nullptr; }
-    // Beside the executable (the build tree), then the installed module folder.
+    // The folders beside the executable in `executableFolder`: the folder
+    // itself (a build tree), then the module folder of an installation
+    // (../lib/palavero beside bin/), wherever it was installed or unpacked.
+    static QStringList foldersBeside(const QString& executableFolder);
     static QStringList defaultFolders();
+    // Shown to the user when the module cannot be loaded.
+    static QString missingText();
 
 private:
     ISound* output();

@@ -2,8 +2,6 @@
 
 #include "platform/linux/QtX11Connection.h"
 
-#include <QTimer>
-
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -11,24 +9,17 @@
 
 TX11ScreenSaver::TX11ScreenSaver(QObject* parent) : QObject(parent), FConnection(qtX11Connection()) {}
 
-void TX11ScreenSaver::activate() {
-    if (!FConnection || FWaiting)
-        return;
-    FWaited.start();
-    activateOnceReleased();
-}
-
-void TX11ScreenSaver::activateOnceReleased() {
-    FWaiting = keysDown() && FWaited.elapsed() < kMaxWaitMs;
-    if (FWaiting) {
-        QTimer::singleShot(kPollMs, this, &TX11ScreenSaver::activateOnceReleased);
-        return;
+void TX11ScreenSaver::start(std::function<void(bool started)> done) {
+    if (FConnection) {
+        xcb_force_screen_saver(FConnection, XCB_SCREEN_SAVER_ACTIVE);
+        xcb_flush(FConnection);
     }
-    xcb_force_screen_saver(FConnection, XCB_SCREEN_SAVER_ACTIVE);
-    xcb_flush(FConnection);
+    done(isAvailable());
 }
 
 bool TX11ScreenSaver::keysDown() const {
+    if (!FConnection)
+        return false;
     xcb_query_keymap_reply_t* reply =
         xcb_query_keymap_reply(FConnection, xcb_query_keymap(FConnection), nullptr);
     if (!reply)

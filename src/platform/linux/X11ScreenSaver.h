@@ -1,31 +1,23 @@
 #pragma once
 
-#include "platform/ScreenSaver.h"
+#include "platform/linux/ScreenSaverChain.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
 struct xcb_connection_t;
 
 // The X server's own screen saver, forced on (ForceScreenSaver Activate)
-// through Qt's X11 connection. Every key event ends the X screen saver, so
-// while keys are held (the hot key that asked for it) it waits for them to be
-// released, at most kMaxWaitMs. Without X11 it does nothing.
-class TX11ScreenSaver : public QObject, public IScreenSaver {
+// through Qt's X11 connection; the last way of the chain, which also asks it
+// whether keys are held. Without X11 it does nothing and fails.
+class TX11ScreenSaver : public QObject, public IScreenSaverWay {
     Q_OBJECT
 public:
     explicit TX11ScreenSaver(QObject* parent = nullptr);
     bool isAvailable() const { return FConnection != nullptr; }
-    void activate() override;
-
-    static constexpr int kPollMs = 40;
-    static constexpr int kMaxWaitMs = 5000;
-
-private:
-    void activateOnceReleased();
+    void start(std::function<void(bool started)> done) override;
+    // A key of the keyboard is down (false without X11).
     bool keysDown() const;
 
+private:
     xcb_connection_t* FConnection = nullptr;
-    bool FWaiting = false;
-    QElapsedTimer FWaited;
 };

@@ -287,8 +287,18 @@ void TUdpEndpoint::noteLocal(const QList<TInterfaceAddress>& local) {
 }
 
 bool TUdpEndpoint::dropsSender(const TIpAddress& sender) {
-    if (!FLocalCacheAge.isValid() || FLocalCacheAge.elapsed() > kLocalAddressAgeMs)
+    if (!FLocalCacheAge.isValid()) {
         noteLocal(FNet.localIPv4());
+    } else if (FLocalCacheAge.elapsed() > kLocalAddressAgeMs && !FLocalRefreshQueued) {
+        // The first datagram after a quiet while is judged by the addresses
+        // known (every send of the program looks at them anew); they are
+        // looked at again after it, not before it is shown.
+        FLocalRefreshQueued = true;
+        QTimer::singleShot(0, this, [this] {
+            FLocalRefreshQueued = false;
+            noteLocal(FNet.localIPv4());
+        });
+    }
     quint32 ip = 0;
     if (!sender.toIPv4(ip))
         return sender.isMulticast() || sender.isAnyIPv6() || sender.isNull();

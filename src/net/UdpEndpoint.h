@@ -123,4 +123,5 @@ class TUdpEndpoint : public QObject {
     QList<quint32> FOwnAddresses;
     QList<quint32> FNetworkEdges;
     QElapsedTimer FLocalCacheAge;
+    bool FLocalRefreshQueued = false;
 };

@@ -30,6 +30,49 @@ function(palavero_embed_version target)
         endif()
     endwhile()
 
+    if(WIN32)
+        # A VERSIONINFO resource, compiled by windres: nothing built for the
+        # target runs while building.
+        string(REPLACE "." "," file_version_commas "${V_FILE_VERSION}")
+        string(REPLACE "." "," product_version_commas "${V_PRODUCT_VERSION}.0.0")
+        if(V_ORIGINAL_FILENAME STREQUAL "palavero")
+            set(V_ORIGINAL_FILENAME "palavero.exe")
+        endif()
+        set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+        file(WRITE "${rc}" "#include <winver.h>
+1 VERSIONINFO
+FILEVERSION ${file_version_commas}
+PRODUCTVERSION ${product_version_commas}
+FILEFLAGSMASK 0x3fL
+FILEFLAGS 0x0L
+FILEOS VOS_NT_WINDOWS32
+FILETYPE VFT_APP
+FILESUBTYPE VFT2_UNKNOWN
+BEGIN
+    BLOCK \"StringFileInfo\"
+    BEGIN
+        BLOCK \"${V_LANGUAGE}${V_CODE_PAGE}\"
+        BEGIN
+            VALUE \"CompanyName\", \"${V_COMPANY_NAME}\"
+            VALUE \"FileDescription\", \"${V_FILE_DESCRIPTION}\"
+            VALUE \"FileVersion\", \"${V_FILE_VERSION}\"
+            VALUE \"InternalName\", \"${V_INTERNAL_NAME}\"
+            VALUE \"LegalCopyright\", \"${V_LEGAL_COPYRIGHT}\"
+            VALUE \"OriginalFilename\", \"${V_ORIGINAL_FILENAME}\"
+            VALUE \"ProductName\", \"${V_PRODUCT_NAME}\"
+            VALUE \"ProductVersion\", \"${V_PRODUCT_VERSION}\"
+        END
+    END
+    BLOCK \"VarFileInfo\"
+    BEGIN
+        VALUE \"Translation\", 0x${V_LANGUAGE}, 0x${V_CODE_PAGE}
+    END
+END
+")
+        target_sources(${target} PRIVATE "${rc}")
+        return()
+    endif()
+
     set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version_note.cpp")
     add_custom_command(
         OUTPUT "${output}"

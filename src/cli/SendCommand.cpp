@@ -1,4 +1,5 @@
 #include "cli/SendCommand.h"
+#include "net/Datagram.h"
 
 #include "app/CommandLine.h"
 #include "app/DataDirectory.h"
@@ -23,7 +24,7 @@ int TSendCommand::run(const TCommandLine& commandLine, const std::function<std::
     } else if (readInput) {
         const std::optional<QByteArray> input = readInput();
         if (!input) {
-            FBoxes.show(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"), IMessageBoxes::Icon::Error);
+            FBoxes.show(QString::fromUtf16(Datagram::kTooLongText), IMessageBoxes::Icon::Error);
             return 1;
         }
         text = ScriptText::fromInput(*input);

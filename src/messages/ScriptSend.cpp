@@ -19,7 +19,7 @@ TScriptSendResult SendScripted(const QByteArray& recipient, const QByteArray& me
         return refused(QStringLiteral("Die Nachricht ist leer."));
     const QByteArray datagram = TMessageSender::DataDatagram(services.computerName, message);
     if (datagram.size() > Datagram::kMaxTextSize)
-        return refused(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"));
+        return refused(QString::fromUtf16(Datagram::kTooLongText));
 
     const TSendPlan plan = PlanSend(recipient, services);
     if (plan.recipient.isEmpty())

@@ -18,6 +18,8 @@ inline constexpr char kData[] = "KVPALAVERODATA:";
 constexpr qsizetype kBufferSize = 8192;
 constexpr qsizetype kHeadroom = 100;
 constexpr qsizetype kMaxTextSize = kBufferSize - kHeadroom;
+// What the user is told about a text that does not fit.
+inline constexpr char16_t kTooLongText[] = u"Text der Nachricht ist zu lang, bitte kürzen!";
 
 // True when the keyword after the sender name is connect, refresh or
 // disconnect (bytes as received; the keywords are ASCII on every encoding).

@@ -160,7 +160,7 @@ bool TUdpEndpoint::resolve(const QByteArray& host, TIpAddress& address) const {
 
 bool TUdpEndpoint::SendDatagram(const QByteArray& host, const QByteArray& text) {
     if (text.size() + Datagram::kHeadroom > Datagram::kBufferSize) {
-        FBoxes.show(QStringLiteral("Text der Nachricht ist zu lang, bitte kürzen!"));
+        FBoxes.show(QString::fromUtf16(Datagram::kTooLongText));
         return false;
     }
     if (!isOpen() && !open())

@@ -7,7 +7,13 @@
 # owner "Palavero", type 1) holding a version block in the Windows layout with one string
 # table under one translation (default 0409 / 04e4). ReadVersionString() in src/info reads it
 # from any file. The note is a source of the target itself, so the linker keeps it.
+# On Windows the same strings make the executable's VERSIONINFO resource
+# (src/info/windows/palavero.rc.in), compiled by the resource compiler.
 # Call it in the same CMakeLists.txt that creates <target>.
+if(WIN32)
+    enable_language(RC)
+endif()
+
 function(palavero_embed_version target)
     cmake_parse_arguments(V ""
         "FILE_VERSION;PRODUCT_VERSION;PRODUCT_NAME;INTERNAL_NAME;COMPANY_NAME;FILE_DESCRIPTION;LEGAL_COPYRIGHT;ORIGINAL_FILENAME;LANGUAGE;CODE_PAGE"
@@ -29,6 +35,19 @@ function(palavero_embed_version target)
             set(V_${key} "${value}")
         endif()
     endwhile()
+
+    if(WIN32)
+        # The resource's numeric versions: four numbers, missing ones 0.
+        foreach(kind FILE PRODUCT)
+            string(REPLACE "." ";" numbers "${V_${kind}_VERSION}.0.0.0")
+            list(SUBLIST numbers 0 4 numbers)
+            string(JOIN "," V_${kind}_VERSION_NUMBERS ${numbers})
+        endforeach()
+        set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+        configure_file("${PROJECT_SOURCE_DIR}/src/info/windows/palavero.rc.in" "${output}" @ONLY)
+        target_sources(${target} PRIVATE "${output}")
+        return()
+    endif()
 
     set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version_note.cpp")
     add_custom_command(

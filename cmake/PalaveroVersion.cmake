@@ -7,7 +7,13 @@
 # owner "Palavero", type 1) holding a version block in the Windows layout with one string
 # table under one translation (default 0409 / 04e4). ReadVersionString() in src/info reads it
 # from any file. The note is a source of the target itself, so the linker keeps it.
+# On Windows the same strings make the executable's VERSIONINFO resource
+# (src/info/windows/palavero.rc.in), compiled by the resource compiler.
 # Call it in the same CMakeLists.txt that creates <target>.
+if(WIN32)
+    enable_language(RC)
+endif()
+
 function(palavero_embed_version target)
     cmake_parse_arguments(V ""
         "FILE_VERSION;PRODUCT_VERSION;PRODUCT_NAME;INTERNAL_NAME;COMPANY_NAME;FILE_DESCRIPTION;LEGAL_COPYRIGHT;ORIGINAL_FILENAME;LANGUAGE;CODE_PAGE"
@@ -31,45 +37,15 @@ function(palavero_embed_version target)
     endwhile()
 
     if(WIN32)
-        # A VERSIONINFO resource, compiled by windres: nothing built for the
-        # target runs while building.
-        string(REPLACE "." "," file_version_commas "${V_FILE_VERSION}")
-        string(REPLACE "." "," product_version_commas "${V_PRODUCT_VERSION}.0.0")
-        if(V_ORIGINAL_FILENAME STREQUAL "palavero")
-            set(V_ORIGINAL_FILENAME "palavero.exe")
-        endif()
-        set(rc "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
-        file(WRITE "${rc}" "#include <winver.h>
-1 VERSIONINFO
-FILEVERSION ${file_version_commas}
-PRODUCTVERSION ${product_version_commas}
-FILEFLAGSMASK 0x3fL
-FILEFLAGS 0x0L
-FILEOS VOS_NT_WINDOWS32
-FILETYPE VFT_APP
-FILESUBTYPE VFT2_UNKNOWN
-BEGIN
-    BLOCK \"StringFileInfo\"
-    BEGIN
-        BLOCK \"${V_LANGUAGE}${V_CODE_PAGE}\"
-        BEGIN
-            VALUE \"CompanyName\", \"${V_COMPANY_NAME}\"
-            VALUE \"FileDescription\", \"${V_FILE_DESCRIPTION}\"
-            VALUE \"FileVersion\", \"${V_FILE_VERSION}\"
-            VALUE \"InternalName\", \"${V_INTERNAL_NAME}\"
-            VALUE \"LegalCopyright\", \"${V_LEGAL_COPYRIGHT}\"
-            VALUE \"OriginalFilename\", \"${V_ORIGINAL_FILENAME}\"
-            VALUE \"ProductName\", \"${V_PRODUCT_NAME}\"
-            VALUE \"ProductVersion\", \"${V_PRODUCT_VERSION}\"
-        END
-    END
-    BLOCK \"VarFileInfo\"
-    BEGIN
-        VALUE \"Translation\", 0x${V_LANGUAGE}, 0x${V_CODE_PAGE}
-    END
-END
-")
-        target_sources(${target} PRIVATE "${rc}")
+        # The resource's numeric versions: four numbers, missing ones 0.
+        foreach(kind FILE PRODUCT)
+            string(REPLACE "." ";" numbers "${V_${kind}_VERSION}.0.0.0")
+            list(SUBLIST numbers 0 4 numbers)
+            string(JOIN "," V_${kind}_VERSION_NUMBERS ${numbers})
+        endforeach()
+        set(output "${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc")
+        configure_file("${PROJECT_SOURCE_DIR}/src/info/windows/palavero.rc.in" "${output}" @ONLY)
+        target_sources(${target} PRIVATE "${output}")
         return()
     endif()
 

@@ -6,6 +6,7 @@
 #include <QString>
 
 void TFirewallStep::run(IFirewall& firewall, IMessageBoxes& boxes) {
+    firewall.setMessageReport([&boxes](const QString& text) { boxes.show(text); });
     try {
         if (firewall.probeException() != IFirewall::kOk)
             firewall.addException();
@@ -13,4 +14,5 @@ void TFirewallStep::run(IFirewall& firewall, IMessageBoxes& boxes) {
         boxes.show(QStringLiteral("Probleme mit Lesen oder Setzen der Firewalleinstellungen."),
                    IMessageBoxes::Icon::Error);
     }
+    firewall.setMessageReport({});
 }

@@ -1,6 +1,5 @@
 #include "VersionInfo.h"
 
-#include "ElfNote.h"
 #include "VersionResource.h"
 
 #include <QCoreApplication>
@@ -26,18 +25,14 @@ QString VersionStringFromBlock(const QByteArray& block, int index) {
     const auto word = [&](int offset) {
         return uint(uchar(translation[offset])) | uint(uchar(translation[offset + 1])) << 8;
     };
-    const QString path = QStringLiteral("\\StringFileInfo\\%1%2\\%3")
-                             .arg(word(0), 4, 16, QLatin1Char('0'))
-                             .arg(word(2), 4, 16, QLatin1Char('0'))
-                             .arg(key);
-    return VersionResource::queryString(block, path);
+    return VersionResource::queryString(block, VersionStringPath(quint16(word(0)), quint16(word(2)), key));
 }
 
-QString ReadVersionString(const QString& fileName, int index) {
-    const QByteArray block = ElfNote::find(fileName, ElfNote::VersionOwner, ElfNote::VersionType);
-    if (block.isEmpty())
-        return {};
-    return VersionStringFromBlock(block, index);
+QString VersionStringPath(quint16 language, quint16 codePage, const QString& key) {
+    return QStringLiteral("\\StringFileInfo\\%1%2\\%3")
+        .arg(language, 4, 16, QLatin1Char('0'))
+        .arg(codePage, 4, 16, QLatin1Char('0'))
+        .arg(key);
 }
 
 QString GetVersionString(const QString& fileName, int index) {

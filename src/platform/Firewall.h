@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QString>
+
 #include <cstdint>
+#include <functional>
 
 // The firewall's list of allowed programs. Statuses are HRESULT-like: zero is
 // success, a negative value a failure. Either routine may throw.
@@ -13,4 +16,17 @@ public:
     virtual ~IFirewall() = default;
     virtual std::int32_t probeException() = 0;
     virtual std::int32_t addException() = 0;
+
+    // Told the text of a failure the user is shown in a message box (the list
+    // of allowed programs cannot be gone through); the routine goes on.
+    void setMessageReport(std::function<void(const QString&)> report) { FReport = std::move(report); }
+
+protected:
+    void reportMessage(const QString& text) const {
+        if (FReport)
+            FReport(text);
+    }
+
+private:
+    std::function<void(const QString&)> FReport;
 };

@@ -1,21 +1,12 @@
 #include "settings/SettingsStore.h"
 
-#include "core/FileRead.h"
-#include "core/FileReplace.h"
-#include "settings/IniText.h"
-
-#include <QDir>
-#include <QFileInfo>
 #include <QLoggingCategory>
-#include <QStringList>
 
 #include <algorithm>
 
 Q_LOGGING_CATEGORY(lcSettings, "palavero.settings")
 
 namespace {
-
-const QString kGroup = QStringLiteral("Settings");
 
 QString switchText(bool on) {
     return on ? QStringLiteral("1") : QStringLiteral("0");
@@ -71,13 +62,6 @@ bool readDecimal(const QVariant& stored, int& value) {
 
 TSettingsStore::TSettingsStore(QString filePath) : FFilePath(std::move(filePath)) {}
 
-QString TSettingsStore::defaultFilePath() {
-    QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (base.isEmpty() || QDir::isRelativePath(base))
-        base = QDir::homePath() + QStringLiteral("/.config");
-    return base + QStringLiteral("/Korvel/Palavero.conf");
-}
-
 bool TSettingsStore::readSwitch(const QVariant& stored, bool fallback) {
     int value = 0;
     return readDecimal(stored, value) ? value != 0 : fallback;
@@ -93,52 +77,27 @@ QString TSettingsStore::readText(const QVariant& stored) {
     return stored.isValid() ? storedText(stored) : QString();
 }
 
-bool TSettingsStore::readFile(QByteArray& bytes) const {
-    QString reason;
-    if (FileRead::readAll(FFilePath, kMaxFileSize, &bytes, &reason) != FileRead::Status::Unreadable)
-        return true;
-    qCWarning(lcSettings).noquote() << "cannot read" << FFilePath << reason;
-    return false;
-}
-
 bool TSettingsStore::load(TSettingsValues& values) const {
-    // A replace cut off by a kill leaves its new file beside the old one.
-    FileReplace::removeLeftovers(FFilePath);
-    // A missing file is no failure: every value is missing and reads as its default.
-    QByteArray bytes;
-    if (!readFile(bytes))
+    QStringList names;
+    for (const TSettingKey& key : kKeys)
+        names << QLatin1String(key.name);
+    QList<std::optional<QString>> stored;
+    if (!readValues(names, stored))
         return false;
-    // Lines that cannot be read are skipped; the others count.
-    const TIniText ini = TIniText::fromBytes(bytes);
-    for (const TSettingKey& key : kKeys) {
-        const std::optional<QString> stored = ini.value(kGroup, QLatin1String(key.name));
-        key.read(stored ? QVariant(*stored) : QVariant(), values);
-    }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        kKeys[i].read(stored[i] ? QVariant(*stored[i]) : QVariant(), values);
     return true;
 }
 
 bool TSettingsStore::save(const ILiveSettings& live) const {
-    if (!QDir().mkpath(QFileInfo(FFilePath).absolutePath())) {
-        qCWarning(lcSettings) << "cannot create the folder of" << FFilePath;
-        return false;
-    }
-    // The other groups and lines of the file stay as they stand.
-    QByteArray bytes;
-    if (!readFile(bytes))
-        return false;
-    TIniText ini = TIniText::fromBytes(bytes);
-    // New keys go in in name order, as the INI writer orders them.
+    // New values go in in name order, as the INI writer orders them.
     QList<const TSettingKey*> keys;
     for (const TSettingKey& key : kKeys)
         keys << &key;
     std::sort(keys.begin(), keys.end(),
               [](const TSettingKey* a, const TSettingKey* b) { return qstrcmp(a->name, b->name) < 0; });
+    QList<QPair<QString, QString>> values;
     for (const TSettingKey* key : keys)
-        ini.setValue(kGroup, QLatin1String(key->name), key->write(live));
-    QString reason;
-    if (!FileReplace::write(FFilePath, ini.toBytes(), &reason)) {
-        qCWarning(lcSettings) << "cannot write" << FFilePath << reason;
-        return false;
-    }
-    return true;
+        values.append({QLatin1String(key->name), key->write(live)});
+    return writeValues(values);
 }

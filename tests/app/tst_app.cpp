@@ -205,32 +205,39 @@ void TestApp::dataDirectory() {
 
 void TestApp::firewallStep_data() {
     QTest::addColumn<int>("probeResult");
+    QTest::addColumn<QString>("probeMessage");
     QTest::addColumn<bool>("probeThrows");
     QTest::addColumn<bool>("addThrows");
     QTest::addColumn<int>("adds");
-    QTest::addColumn<bool>("message");
-    QTest::newRow("probe succeeds") << 0 << false << false << 0 << false;
-    QTest::newRow("no firewall") << int(IFirewall::kFail) << false << false << 1 << false;
-    QTest::newRow("probe raises") << 0 << true << false << 0 << true;
-    QTest::newRow("add raises") << int(IFirewall::kFail) << false << true << 1 << true;
+    QTest::addColumn<QStringList>("messages");
+    const QString raised = QStringLiteral("Probleme mit Lesen oder Setzen der Firewalleinstellungen.");
+    const QString noEnumerator = QStringLiteral("Failed to get enumerator for Authorized Applications ");
+    QTest::newRow("probe succeeds") << 0 << QString() << false << false << 0 << QStringList{};
+    QTest::newRow("no firewall") << int(IFirewall::kFail) << QString() << false << false << 1 << QStringList{};
+    QTest::newRow("probe raises") << 0 << QString() << true << false << 0 << QStringList{raised};
+    QTest::newRow("add raises") << int(IFirewall::kFail) << QString() << false << true << 1 << QStringList{raised};
+    // E_NOTIMPL: the firewall tells the user, then the program is added.
+    QTest::newRow("no enumerator") << int(0x80004001u) << noEnumerator << false << false << 1
+                                   << QStringList{noEnumerator};
 }
 
 void TestApp::firewallStep() {
     QFETCH(int, probeResult);
+    QFETCH(QString, probeMessage);
     QFETCH(bool, probeThrows);
     QFETCH(bool, addThrows);
     QFETCH(int, adds);
-    QFETCH(bool, message);
+    QFETCH(QStringList, messages);
     TFakeFirewall firewall;
     firewall.probeResult = probeResult;
+    firewall.probeMessage = probeMessage;
     firewall.throwOnProbe = probeThrows;
     firewall.throwOnAdd = addThrows;
     TFakeMessageBoxes boxes;
     TFirewallStep::run(firewall, boxes);
     QCOMPARE(firewall.probes, 1);
     QCOMPARE(firewall.adds, adds);
-    QCOMPARE(boxes.texts(), message ? QStringList{QStringLiteral("Probleme mit Lesen oder Setzen der Firewalleinstellungen.")}
-                                    : QStringList{});
+    QCOMPARE(boxes.texts(), messages);
 }
 
 PALAVERO_TEST_GUILESS_MAIN(TestApp)

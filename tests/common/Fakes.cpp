@@ -24,6 +24,8 @@ QStringList TFakeMessageBoxes::texts() const {
 
 std::int32_t TFakeFirewall::probeException() {
     ++probes;
+    if (!probeMessage.isEmpty())
+        reportMessage(probeMessage);
     if (throwOnProbe)
         throw std::runtime_error("probe");
     return probeResult;

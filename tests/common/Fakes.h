@@ -74,6 +74,8 @@ class TFakeFirewall : public IFirewall {
 public:
     std::int32_t probeResult = kFail;
     std::int32_t addResult = kFail;
+    // Reported by the probe before it returns (empty: nothing).
+    QString probeMessage;
     bool throwOnProbe = false;
     bool throwOnAdd = false;
     int probes = 0;

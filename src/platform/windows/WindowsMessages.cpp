@@ -30,6 +30,10 @@ void TWindowsMessages::handle(UINT message, THandler handler) {
     FHandlers[message] = std::move(handler);
 }
 
+void TWindowsMessages::forget(UINT message) {
+    FHandlers.erase(message);
+}
+
 HWND TWindowsMessages::findRunning() {
     return ::FindWindowW(kClassName, kCaption);
 }
@@ -39,7 +43,8 @@ LRESULT CALLBACK TWindowsMessages::windowProc(HWND window, UINT message, WPARAM 
     if (self) {
         const auto it = self->FHandlers.find(message);
         LRESULT result = 0;
-        if (it != self->FHandlers.end() && it->second(wParam, lParam, result))
+        // A copy: the handler may make its service go, which forgets it.
+        if (it != self->FHandlers.end() && THandler(it->second)(wParam, lParam, result))
             return result;
     }
     return ::DefWindowProcW(window, message, wParam, lParam);

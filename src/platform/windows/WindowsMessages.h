@@ -32,6 +32,8 @@ public:
     // From now on `message` goes to `handler` (one handler per message); an
     // unhandled message gets the default handling.
     void handle(UINT message, THandler handler);
+    // `message` gets the default handling again (for a service that goes).
+    void forget(UINT message);
     // The hidden window of a running instance of this user's session, or null.
     static HWND findRunning();
 

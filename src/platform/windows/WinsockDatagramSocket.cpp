@@ -1,14 +1,11 @@
 #include "platform/windows/WinsockDatagramSocket.h"
 
 #include "platform/DatagramQueue.h"
+#include "platform/SocketAddress.h"
 
 #include <QLoggingCategory>
 
-#include <cstring>
 #include <vector>
-
-#include <winsock2.h>
-#include <ws2tcpip.h>
 
 #ifndef SIO_UDP_CONNRESET
 #define SIO_UDP_CONNRESET _WSAIOW(IOC_VENDOR, 12)
@@ -32,41 +29,6 @@ bool startWinsock() {
         return ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
     }();
     return started;
-}
-
-// The sender, with the zone of a link-local IPv6 address as Windows writes it:
-// the number of the interface it came in on.
-TIpAddress senderAddress(const sockaddr_storage& from) {
-    if (from.ss_family == AF_INET)
-        return TIpAddress(ntohl(reinterpret_cast<const sockaddr_in&>(from).sin_addr.s_addr));
-    if (from.ss_family != AF_INET6)
-        return {};
-    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
-    TIpAddress::TIPv6Bytes bytes;
-    std::memcpy(bytes.data(), &in6.sin6_addr, bytes.size());
-    return TIpAddress(bytes, in6.sin6_scope_id ? QByteArray::number(quint32(in6.sin6_scope_id)) : QByteArray());
-}
-
-bool toSockaddr(const TIpAddress& address, quint16 port, sockaddr_storage& out, int& length) {
-    std::memset(&out, 0, sizeof out);
-    if (address.isIPv4()) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&out);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        in->sin_addr.s_addr = htonl(address.toIPv4());
-        length = sizeof *in;
-        return true;
-    }
-    if (address.isIPv6()) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&out);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        std::memcpy(&in6->sin6_addr, address.toIPv6().data(), address.toIPv6().size());
-        in6->sin6_scope_id = address.zone().toUInt(); // a number; 0 without a zone
-        length = sizeof *in6;
-        return true;
-    }
-    return false;
 }
 
 } // namespace
@@ -157,7 +119,7 @@ bool TWinsockDatagramSocket::takeBatch(TReadBatch& batch) {
             break;
         }
         if (length > 0)
-            batch.taken.push_back({QByteArray(batch.buffer.data(), length), senderAddress(from)});
+            batch.taken.push_back({QByteArray(batch.buffer.data(), length), SocketAddress::toIpAddress(from)});
     }
     FQueue.append(batch.taken);
     return full;
@@ -166,8 +128,8 @@ bool TWinsockDatagramSocket::takeBatch(TReadBatch& batch) {
 IDatagramSocket::SendResult TWinsockDatagramSocket::send(const QByteArray& bytes, const TIpAddress& to,
                                                          quint16 port) {
     sockaddr_storage address;
-    int length = 0;
-    if (!toSockaddr(to, port, address, length))
+    socklen_t length = 0;
+    if (!SocketAddress::fromIpAddress(to, port, address, length))
         return SendResult::Failed;
     for (;;) {
         const int sent = ::sendto(FSocket, bytes.constData(), int(bytes.size()), 0,
@@ -225,23 +187,11 @@ std::unique_ptr<IDatagramSocket> OpenDatagramSocket(const TDatagramSocketOptions
     // No other socket can take the port while this one has it, not even one
     // that asks to share it.
     option(SOL_SOCKET, SO_EXCLUSIVEADDRUSE, &on, sizeof on);
-    sockaddr_storage address{};
-    int length = 0;
-    if (v6) {
-        // The IPv4 socket takes IPv4; this one only IPv6, on the same port.
+    if (v6) // the IPv4 socket takes IPv4; this one only IPv6, on the same port
         option(IPPROTO_IPV6, IPV6_V6ONLY, &on, sizeof on);
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&address);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(options.port);
-        in6->sin6_addr = in6addr_any;
-        length = sizeof *in6;
-    } else {
-        auto* in = reinterpret_cast<sockaddr_in*>(&address);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(options.port);
-        in->sin_addr.s_addr = htonl(INADDR_ANY);
-        length = sizeof *in;
-    }
+    sockaddr_storage address;
+    socklen_t length = 0;
+    SocketAddress::fromIpAddress(v6 ? TIpAddress::anyIPv6() : TIpAddress(quint32(INADDR_ANY)), options.port, address, length);
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         // A system with IPv6 switched off has no address to bind.
         const int error = ::WSAGetLastError();

@@ -1,6 +1,7 @@
 #include "platform/linux/PosixDatagramSocket.h"
 
 #include "platform/DatagramQueue.h"
+#include "platform/SocketAddress.h"
 
 #include <QLoggingCategory>
 
@@ -9,7 +10,6 @@
 #include <vector>
 
 #include <arpa/inet.h>
-#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -46,53 +46,6 @@ void preferShortSlices() {
     if (::syscall(SYS_sched_setattr, 0, &attributes, 0) != 0)
         qCDebug(lcSocket) << "short time slices not available:" << std::strerror(errno);
 #endif
-}
-
-// The sender with its zone: a link-local IPv6 address is reachable only
-// through the interface it came in on. The zone is the interface's name, or
-// its number when it has none.
-TIpAddress senderAddress(const sockaddr_storage& from) {
-    if (from.ss_family == AF_INET)
-        return TIpAddress(ntohl(reinterpret_cast<const sockaddr_in&>(from).sin_addr.s_addr));
-    if (from.ss_family != AF_INET6)
-        return {};
-    const auto& in6 = reinterpret_cast<const sockaddr_in6&>(from);
-    TIpAddress::TIPv6Bytes bytes;
-    std::memcpy(bytes.data(), &in6.sin6_addr, bytes.size());
-    QByteArray zone;
-    if (in6.sin6_scope_id != 0) {
-        char name[IF_NAMESIZE];
-        zone = ::if_indextoname(in6.sin6_scope_id, name) ? QByteArray(name)
-                                                         : QByteArray::number(in6.sin6_scope_id);
-    }
-    return TIpAddress(bytes, zone);
-}
-
-bool toSockaddr(const TIpAddress& address, quint16 port, sockaddr_storage& out, socklen_t& length) {
-    std::memset(&out, 0, sizeof out);
-    if (address.isIPv4()) {
-        auto* in = reinterpret_cast<sockaddr_in*>(&out);
-        in->sin_family = AF_INET;
-        in->sin_port = htons(port);
-        in->sin_addr.s_addr = htonl(address.toIPv4());
-        length = sizeof *in;
-        return true;
-    }
-    if (address.isIPv6()) {
-        auto* in6 = reinterpret_cast<sockaddr_in6*>(&out);
-        in6->sin6_family = AF_INET6;
-        in6->sin6_port = htons(port);
-        std::memcpy(&in6->sin6_addr, address.toIPv6().data(), address.toIPv6().size());
-        // The zone as a number or as an interface name.
-        const QByteArray zone = address.zone();
-        bool numeric = false;
-        in6->sin6_scope_id = zone.toUInt(&numeric);
-        if (!numeric && !zone.isEmpty())
-            in6->sin6_scope_id = ::if_nametoindex(zone.constData());
-        length = sizeof *in6;
-        return true;
-    }
-    return false;
 }
 
 void setReceiveBuffer(int fd, int size) {
@@ -204,7 +157,7 @@ bool TPosixDatagramSocket::takeBatch(TReadBatch& batch) {
             if (length < 1 || length > FMaxSize || (h.msg_hdr.msg_flags & MSG_TRUNC))
                 continue;
             batch.taken.push_back({QByteArray(static_cast<const char*>(batch.iov[i].iov_base), length),
-                                   senderAddress(batch.from[i])});
+                                   SocketAddress::toIpAddress(batch.from[i])});
         }
         FQueue.append(batch.taken);
         return n == kBatch;
@@ -215,7 +168,7 @@ IDatagramSocket::SendResult TPosixDatagramSocket::send(const QByteArray& bytes, 
                                                        quint16 port) {
     sockaddr_storage address;
     socklen_t length = 0;
-    if (!toSockaddr(to, port, address, length))
+    if (!SocketAddress::fromIpAddress(to, port, address, length))
         return SendResult::Failed;
     for (;;) {
         const ssize_t sent = ::sendto(FFd, bytes.constData(), size_t(bytes.size()), 0,

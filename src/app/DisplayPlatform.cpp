@@ -3,6 +3,11 @@
 namespace DisplayPlatform {
 
 QByteArray preferred(const QProcessEnvironment& environment) {
+#ifdef Q_OS_WIN
+    // Windows has its own platform and no xcb (a DISPLAY there is Wine's X server).
+    Q_UNUSED(environment);
+    return {};
+#endif
     if (!environment.value(QStringLiteral("QT_QPA_PLATFORM")).isEmpty())
         return {};
     if (environment.value(QStringLiteral("DISPLAY")).isEmpty())

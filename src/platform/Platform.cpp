@@ -10,7 +10,7 @@
 #include "platform/linux/LocalSocketSingleInstance.h"
 #include "platform/linux/NetlinkNetworkChanges.h"
 #include "platform/linux/LogindSessionMonitor.h"
-#include "platform/linux/QtDesktop.h"
+#include "platform/QtDesktop.h"
 #include "platform/linux/LazySound.h"
 #include "platform/linux/UnixTerminationSignals.h"
 #include "platform/linux/X11GlobalHotKey.h"

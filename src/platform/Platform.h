@@ -14,10 +14,15 @@
 #include "platform/SystemInfo.h"
 #include "platform/TerminationSignals.h"
 
+#include <QObject>
+
 #include <memory>
 
 // The operating-system services the program uses, one object each.
 struct TPlatform {
+    // What the services of a system share, where they share something (on
+    // Windows the hidden window of their messages). First, so that it goes last.
+    std::unique_ptr<QObject> shared;
     std::unique_ptr<ISystemInfo> systemInfo;
     std::unique_ptr<INetworkInfo> networkInfo;
     // Reports of the interfaces changing, for waiting on a network to appear.

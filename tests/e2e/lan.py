@@ -345,7 +345,7 @@ class Instance:
     """One palavero process in a test host; stderr is collected line by line."""
 
     def __init__(self, host, args, xdg, env, hostname, stdout=False, wrapper=(),
-                 stdin=subprocess.DEVNULL):
+                 stdin=subprocess.DEVNULL, binary=None):
         self.host = host
         self.args = list(args)
         self.xdg = xdg
@@ -353,7 +353,7 @@ class Instance:
         self.lines = []
         self.out_lines = []  # standard output, when asked for (bytes, one per line)
         self._cond = threading.Condition()
-        cmd = host.exec_prefix(hostname) + list(wrapper) + [palavero_bin()] + self.args
+        cmd = host.exec_prefix(hostname) + list(wrapper) + [binary or palavero_bin()] + self.args
         self.proc = subprocess.Popen(cmd, env=env, stdin=stdin,
                                      stdout=subprocess.PIPE if stdout else subprocess.DEVNULL,
                                      stderr=subprocess.PIPE)
@@ -598,28 +598,29 @@ class Lan:
         return env
 
     def start(self, host, args=(), xdg=None, env=None, hostname=None, stdout=False, wrapper=(),
-              stdin=subprocess.DEVNULL):
+              stdin=subprocess.DEVNULL, binary=None):
         """Starts palavero in host; returns the Instance. xdg=None gives fresh folders;
         stdout=True collects its standard output (Instance.out_lines), "unread" gives
         it a pipe nobody reads (Instance.proc.stdout); wrapper is a command that runs
-        the program (e.g. ordinary_user(xdg), to run it as another user)."""
+        the program (e.g. ordinary_user(xdg), to run it as another user); binary is
+        another program than PALAVERO_BIN (e.g. the Windows build, with Wine as wrapper)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout, wrapper, stdin)
+        inst = Instance(host, args, xdg, full_env, hostname or host.name, stdout, wrapper, stdin, binary)
         self.instances.append(inst)
         return inst
 
     def run(self, host, args, input=b"", xdg=None, env=None, hostname=None,
-            timeout=DEFAULT_TIMEOUT, wrapper=()):
+            timeout=DEFAULT_TIMEOUT, wrapper=(), binary=None):
         """Runs palavero in host to its end with input on standard input; returns
         the CompletedProcess (stdout as bytes, stderr as text)."""
         xdg = xdg or self.new_xdg()
         full_env = self.base_env(xdg)
         if env:
             full_env.update(env)
-        cmd = host.exec_prefix(hostname or host.name) + list(wrapper) + [palavero_bin()] + list(args)
+        cmd = host.exec_prefix(hostname or host.name) + list(wrapper) + [binary or palavero_bin()] + list(args)
         r = subprocess.run(cmd, env=full_env, input=input, stdout=subprocess.PIPE,
                            stderr=subprocess.PIPE, timeout=timeout)
         r.stderr = r.stderr.decode("utf-8", "replace")

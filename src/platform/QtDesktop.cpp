@@ -1,4 +1,4 @@
-#include "platform/linux/QtDesktop.h"
+#include "platform/QtDesktop.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -117,5 +117,27 @@ class WineTest(LanTestCase):
         self.assertEqual((message["from"], message["text"]), ("PC-W", "Grüße aus Windows – 7 €"))
 
 
+    def test_installer_installs_and_uninstalls_silently(self):
+        setup = os.environ.get("PALAVERO_WINDOWS_SETUP", "")
+        if not os.path.isfile(setup):
+            self.skipTest("PALAVERO_WINDOWS_SETUP is not set to the installer")
+        env = {"WINE_RUN_PREFIX": self.prefix}
+        folder = os.path.join(self.prefix, "drive_c", "Program Files", "Korvel", "Palavero")
+        r = self.lan.run(self.w, ["/S"], env=env, wrapper=[WINE_RUN], binary=setup, timeout=180)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        for name in ("palavero.exe", "palavero-cli.exe", "Qt6Widgets.dll", "Uninstall.exe",
+                     os.path.join("plugins", "platforms", "qwindows.dll")):
+            self.assertTrue(os.path.isfile(os.path.join(folder, name)), name)
+        self.assertTrue(os.path.isdir(os.path.join(self.prefix, "drive_c", "ProgramData", "Korvel", "Palavero")))
+        # The installed console program runs from its folder, with the DLLs beside it.
+        r = self.lan.run(self.w, ["--version"], env=dict(env, WINE_RUN_ISOLATED="1"), wrapper=[WINE_RUN],
+                         binary=os.path.join(folder, "palavero-cli.exe"), timeout=120)
+        self.assertEqual((r.returncode, r.stdout.strip()), (0, b"Palavero Lite 2.6.12.142"), r.stderr)
+        r = self.lan.run(self.w, ["/S"], env=env, wrapper=[WINE_RUN],
+                         binary=os.path.join(folder, "Uninstall.exe"), timeout=180)
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(poll(lambda: not os.path.exists(os.path.join(folder, "palavero.exe")), 30))
+
+
 if __name__ == "__main__":
     lan.main()

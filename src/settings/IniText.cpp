@@ -109,7 +109,8 @@ QByteArray TIniText::escaped(const QString& value) {
         out += '@';
     bool quote = false;
     bool escapeNextIfHex = false;
-    for (const QChar qc : value) {
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        const QChar qc = value.at(i);
         const char16_t c = qc.unicode();
         if (c == ';' || c == ',' || c == '=')
             quote = true;
@@ -153,6 +154,10 @@ QByteArray TIniText::escaped(const QString& value) {
             if (c <= 0x1F) {
                 out += "\\x" + QByteArray::number(c, 16);
                 escapeNextIfHex = true;
+            } else if (qc.isHighSurrogate() && i + 1 < value.size() && value.at(i + 1).isLowSurrogate()) {
+                // A character beyond the BMP is written whole, not as two halves.
+                out += value.mid(i, 2).toUtf8();
+                ++i;
             } else {
                 out += QString(qc).toUtf8();
             }

@@ -581,6 +581,15 @@ void TestSettings::loadSaveRoundTrip() {
     second->SaveSettings();
     QCOMPARE(readBytes(f.settingsPath()), first);
 
+    // A file name with a character beyond the BMP survives the trip whole.
+    const QString emoji = QStringLiteral("/home/j\u00f6rg/T\u00f6ne/\U0001F514 Glocke.wav");
+    second->EditFileNameSound->setText(emoji);
+    second->SaveSettings();
+    QVERIFY(readBytes(f.settingsPath()).contains(emoji.toUtf8()));
+    auto again = f.makeForm();
+    again->LoadSettings();
+    QCOMPARE(again->soundFileName(), emoji);
+
     // Every hot key survives the trip.
     for (const quint16 code :
          {quint16(49235), quint16(16506), quint16(0x2070), quint16(0x4065), quint16(0x40BA), quint16(0xC0DB),

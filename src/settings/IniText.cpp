@@ -98,8 +98,12 @@ void TIniText::setValue(const QString& group, const QString& key, const QString&
 
 QByteArray TIniText::toBytes() const {
     QByteArray bytes;
-    for (const QByteArray& line : FLines)
-        bytes += line + '\n';
+    for (const QByteArray& line : FLines) {
+        // A kept line that ends in CR keeps it: reading takes one CR before
+        // the LF as the line end.
+        bytes += line;
+        bytes += line.endsWith('\r') ? "\r\n" : "\n";
+    }
     return bytes;
 }
 

@@ -23,7 +23,8 @@ class TIniText {
     // of the group (a missing group is added at the end of the text).
     void setValue(const QString& group, const QString& key, const QString& value);
 
-    // The text, every line ending in LF.
+    // The text, every line ending in LF (CR LF where the line itself ends in CR,
+    // so that reading the text again gives the same lines).
     QByteArray toBytes() const;
 
     // A value as QSettings writes a string.
